@@ -1,0 +1,6 @@
+#include "platform.h"
+
+bool prepareSession()
+{
+    return true;
+}

@@ -1,0 +1,6 @@
+#include "desktop.h"
+
+std::unique_ptr<Desktop> createPlatformDesktop()
+{
+    return createToolkitDesktop();
+}

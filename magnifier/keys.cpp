@@ -1,0 +1,150 @@
+#include "vikaro.h"
+
+#include <QClipboard>
+#include <QDebug>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QWheelEvent>
+
+#include "colortext.h"
+#include "desktop.h"
+#include "settings/cdata.h"
+#include "settings/preferences.h"
+
+namespace {
+
+struct PointerStep
+{
+    int key;
+    QPoint offset;
+};
+
+// Main-keyboard digits and keypad digits send the same codes, so both move alike.
+const PointerStep pointerSteps[] = {
+    {Qt::Key_Up, {0, -1}},       {Qt::Key_8, {0, -1}},
+    {Qt::Key_Down, {0, 1}},      {Qt::Key_2, {0, 1}},
+    {Qt::Key_Left, {-1, 0}},     {Qt::Key_4, {-1, 0}},
+    {Qt::Key_Right, {1, 0}},     {Qt::Key_6, {1, 0}},
+    {Qt::Key_Home, {-1, -1}},    {Qt::Key_7, {-1, -1}},
+    {Qt::Key_PageUp, {1, -1}},   {Qt::Key_9, {1, -1}},
+    {Qt::Key_End, {-1, 1}},      {Qt::Key_1, {-1, 1}},
+    {Qt::Key_PageDown, {1, 1}},  {Qt::Key_3, {1, 1}},
+};
+
+void copyToClipboard(const QString &text)
+{
+    qDebug() << "--- clipboard = " << text;
+    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+}
+
+} // namespace
+
+// Modifiers and auto-repeat are not looked at: Ctrl+D copies like D, a held arrow repeats.
+void Vikaro::keyPressEvent(QKeyEvent *event)
+{
+    QPoint pointer = desktop().cursorPos();
+    const int key = event->key();
+    switch (key) {
+    case Qt::Key_Insert:
+    case Qt::Key_0:
+        anchor = desktop().cursorPos();
+        anchorSet = true;
+        refreshLayout();
+        event->accept();
+        return;
+    case Qt::Key_Delete:
+    case Qt::Key_Period:
+        anchor = QPoint();
+        anchorSet = false;
+        refreshLayout();
+        event->accept();
+        return;
+    default:
+        break;
+    }
+    if (!applyKey(key, pointer)) {
+        qDebug() << "---key = " << QStringLiteral("0x%1").arg(key, 8, 16, QLatin1Char('0')).toUpper();
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    desktop().setCursorPos(pointer);
+}
+
+// The commands after which the pointer is set (back) to `pointer`; false for keys we leave.
+bool Vikaro::applyKey(int key, QPoint &pointer)
+{
+    for (const PointerStep &step : pointerSteps) {
+        if (step.key == key) {
+            pointer += step.offset;
+            return true;
+        }
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12) {
+        storeColor(key - Qt::Key_F1);
+        return true;
+    }
+    switch (key) {
+    case Qt::Key_D:
+        onClipRgbDec();
+        return true;
+    case Qt::Key_X:
+        onClipRgbHex();
+        return true;
+    case Qt::Key_F:
+    case Qt::Key_U:
+        frozen = (key == Qt::Key_F);
+        refreshLayout();
+        return true;
+    case Qt::Key_G: {
+        gridType = gridType + 1 > 4 ? 0 : gridType + 1;
+        CData store;
+        store.setInt(prefs::group, prefs::gridType, gridType);
+        return true;
+    }
+    case Qt::Key_Asterisk:
+        stepZoom(1);
+        return true;
+    case Qt::Key_Slash:
+        stepZoom(-1);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Over the window the key empties the slot; elsewhere it stores the sampled colour, opaque.
+void Vikaro::storeColor(int slot)
+{
+    quint32 &stored = storedColors[std::size_t(slot)];
+    stored = pointerInside ? 0 : (currentColor | 0xFF000000u);
+    refreshStoredColors();
+    CData store;
+    store.setInt(prefs::group, prefs::colorKey(slot), int(stored));
+}
+
+void Vikaro::stepZoom(int delta)
+{
+    zoomIndex = clampZoomIndex(zoomIndex + delta);
+    refreshLayout();
+}
+
+void Vikaro::wheelEvent(QWheelEvent *event)
+{
+    if (pointerInside)
+        return;
+    const int delta = event->angleDelta().y();
+    if (delta != 0)
+        stepZoom(delta > 0 ? 1 : -1);
+    event->accept();
+}
+
+void Vikaro::onClipRgbDec()
+{
+    copyToClipboard(clipDecText(currentColor));
+}
+
+void Vikaro::onClipRgbHex()
+{
+    copyToClipboard(clipHexText(currentColor));
+}

@@ -1,0 +1,70 @@
+#include "monitors.h"
+
+namespace {
+
+// How much of the window must stay on a monitor for a saved position to be restored.
+constexpr int reachableSide = 48;
+
+QString offsetsText(const QPoint &d)
+{
+    return QStringLiteral("%1 %2").arg(d.x(), 6, 10, QLatin1Char(' ')).arg(d.y(), 6, 10, QLatin1Char(' '));
+}
+
+} // namespace
+
+int monitorNumberOf(const QString &screenName)
+{
+    if (screenName.isEmpty())
+        return 0;
+    const QChar last = screenName.at(screenName.size() - 1);
+    return last.isDigit() ? last.digitValue() : 0;
+}
+
+QList<int> monitorOrder(const QList<ScreenDesc> &screens)
+{
+    QList<int> order;
+    for (int number = 1; number <= screens.size(); ++number) {
+        for (int i = 0; i < screens.size(); ++i) {
+            if (monitorNumberOf(screens.at(i).name) == number) {
+                order.append(i);
+                break;
+            }
+        }
+    }
+    if (order.size() == screens.size())
+        return order;
+    order.clear();
+    for (int i = 0; i < screens.size(); ++i)
+        order.append(i);
+    return order;
+}
+
+int screenIndexIn(const QList<QRect> &screenRects, const QPoint &p)
+{
+    for (int i = 0; i < screenRects.size(); ++i) {
+        if (screenRects.at(i).contains(p))
+            return i;
+    }
+    return 0;
+}
+
+QString anchorPositionText(const QPoint &p, const QPoint &anchor)
+{
+    return QStringLiteral("Rel. ") + offsetsText(p - anchor);
+}
+
+QString monitorPositionText(const QPoint &p, int monitorIndex, const QRect &monitor)
+{
+    return QStringLiteral("[%1]").arg(monitorIndex + 1) + offsetsText(p - monitor.topLeft());
+}
+
+bool positionReachable(const QPoint &clientTopLeft, const QSize &size, const QList<QRect> &monitors)
+{
+    const QRect window(clientTopLeft, size);
+    for (const QRect &monitor : monitors) {
+        const QRect shared = monitor.intersected(window);
+        if (shared.width() >= reachableSide && shared.height() >= reachableSide)
+            return true;
+    }
+    return false;
+}

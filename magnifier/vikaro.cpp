@@ -1,0 +1,107 @@
+#include "vikaro.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QTimer>
+
+#include "app/languages.h"
+#include "dialogs/caboutdlg.h"
+#include "dialogs/chelpdlg.h"
+#include "dialogs/coptionsdlg.h"
+#include "layoutgeometry.h"
+#include "resources/resourcepaths.h"
+#include "settings/cdata.h"
+#include "settings/preferences.h"
+
+namespace {
+
+const QString translucentPanel = QStringLiteral("QLabel { background: rgba(100, 100, 100, 200); }");
+
+QLabel *makeLabel(QWidget *parent, const QString &toolTip = QString())
+{
+    auto *label = new QLabel(parent);
+    label->setToolTip(toolTip);
+    return label;
+}
+
+} // namespace
+
+Vikaro::Vikaro(QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowIcon(QIcon(QPixmap(resources::programIcon)));
+    setWindowFlags((windowFlags() & ~Qt::WindowContextHelpButtonHint) | Qt::WindowStaysOnTopHint);
+    UpdateSetup();
+    buildUi();
+    refreshLayout();
+    connect(appInstance, &QGuiApplication::focusWindowChanged, this, &Vikaro::onFocusChanged);
+    setCursor(Qt::PointingHandCursor);
+    restoreEstimatedPosition();
+    timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &Vikaro::manageTimouts);
+    timer->start(tickInterval);
+}
+
+// The dialogs opened from this window have no parent; they go with it, so none stays behind
+// in the old language when the window is rebuilt.
+Vikaro::~Vikaro()
+{
+    delete aboutDlg;
+    delete helpDlg;
+    delete optionsDlg;
+}
+
+void Vikaro::buildUi()
+{
+    zoomSize = QSize(zoomFactor * zoomSpan, zoomFactor * zoomSpan);
+    hexLabel = makeLabel(this, tr("Valeur RGB en hexadécimal de la couleur du pixel actif."));
+    hexLabel->setGeometry(40, 53, 135, 20);
+    swatchPanel = makeLabel(this);
+    swatchPanel->setStyleSheet(translucentPanel);
+    swatch8 = makeLabel(swatchPanel, tr("La Couleur du pixel actif (8 bits)."));
+    swatch4 = makeLabel(swatchPanel, tr("La Couleur du pixel actif (4 bits)."));
+    decLabel = makeLabel(this, tr("Valeur RGB en décimal de la couleur du pixel actif."));
+    decLabel->setGeometry(62, 116, 129, 20);
+    zoomPanel = makeLabel(this);
+    zoomPanel->setStyleSheet(translucentPanel);
+    zoomLabel = makeLabel(zoomPanel);
+    positionLabel = makeLabel(this, tr("Positionnement du pixel actif:\nAbsolu: [Moniteur] X , Y\nRelatif: X , Y"));
+    memPanel = makeLabel(this);
+    memPanel->setGeometry(220, 53, 200, 287);
+    buildSideMenu();
+    buildColorMemory();
+}
+
+void Vikaro::refreshLayout()
+{
+    const ZoomLevel level = zoomLevels[std::size_t(zoomIndex)];
+    zoomFactor = level.factor;
+    zoomSpan = level.span;
+    setWindowTitle(magnifierTitle(zoomFactor, frozen ? tr(" gelé ! (U pour dégeler)") : QString()));
+    const LayoutGeometry g = layoutFor(zoomIndex, showFx, anchorSet);
+    setMinimumWidth(g.window.width());
+    setMaximumWidth(g.window.width());
+    setMinimumHeight(g.window.height());
+    setMaximumHeight(g.window.height());
+    swatchPanel->setGeometry(g.swatchPanel);
+    swatch8->setGeometry(g.swatch8);
+    swatch4->setGeometry(g.swatch4);
+    zoomPanel->setGeometry(g.zoomPanel);
+    zoomLabel->setGeometry(g.zoomLabel);
+    positionLabel->setGeometry(g.positionLabel);
+    zoomSize = QSize(g.side, g.side);
+    CData store;
+    store.setInt(prefs::group, prefs::zoomFactor, zoomIndex);
+    store.setInt(prefs::group, prefs::showFx, showFx ? 1 : 0);
+}
+
+void Vikaro::enterEvent(QEvent *)
+{
+    pointerInside = true;
+}
+
+void Vikaro::leaveEvent(QEvent *)
+{
+    pointerInside = false;
+}

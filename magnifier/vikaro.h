@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QPixmap>
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <QWindow> // complete for the focus slot's signature in the meta-object
+
+#include <array>
+
+#include "state.h"
+
+class CAboutDlg;
+class CHelpDlg;
+class CLabel;
+class COptionsDlg;
+class QImage;
+class QLabel;
+class QScreen;
+class QTimer;
+
+// The magnifier's main window. Every 30 ms, while it has the focus and the pointer is
+// elsewhere, it shows the square of the desktop around the pointer enlarged, with a sight on
+// the pixel under the pointer, that pixel's colour as text and swatches, and the pointer's
+// position. Run modally by the start-up loop; ending it with a non-zero result rebuilds it.
+class Vikaro : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Milliseconds from the end of one sampling tick to the start of the next.
+    static constexpr int tickInterval = 30;
+
+    explicit Vikaro(QWidget *parent = nullptr);
+    ~Vikaro() override;
+
+    // Applies the zoom level, the title and the display mode, and stores "Zoom factor" and
+    // "Show FX".
+    void refreshLayout();
+    // Rewrites the twelve rows of the colour memory panel from storedColors.
+    void refreshStoredColors();
+
+protected:
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void enterEvent(QEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+
+private slots:
+    void manageTimouts();
+    void onMenuAbout();
+    void onMenuHelp();
+    void onMenuMore();
+    void onMenuNormal();
+    void onMenuOptions();
+    void onFocusChanged(QWindow *focusWindow);
+    void onSaveColors();
+
+private:
+    friend class VikaroProbe; // tests look inside
+
+    // construction and layout
+    void UpdateSetup();
+    void buildUi();
+    void buildSideMenu();
+    void buildColorMemory();
+    void restoreEstimatedPosition();
+
+    // one sampling tick, in order
+    void placeExactly();
+    void magnify(const QImage &grabbed);
+    void drawSight();
+    void readCentreColor();
+    void showColorTexts(const QPoint &pointer, int monitor);
+    void showSwatches();
+
+    // monitors and placement
+    int screenIndexAt(QPoint p);
+    QRect monitorRect(int index) const;
+    QScreen *screenFor(int index) const;
+
+    // keys
+    bool applyKey(int key, QPoint &pointer);
+    void storeColor(int slot);
+    void stepZoom(int delta);
+    void onClipRgbDec();
+    void onClipRgbHex();
+
+    CAboutDlg *aboutDlg = nullptr;
+    CHelpDlg *helpDlg = nullptr;
+    COptionsDlg *optionsDlg = nullptr;
+
+    QLabel *swatchPanel = nullptr;
+    QLabel *zoomPanel = nullptr;
+    CLabel *aboutIcon = nullptr;
+    CLabel *helpIcon = nullptr;
+    CLabel *moreIcon = nullptr;
+    CLabel *normalIcon = nullptr;
+    CLabel *optionsIcon = nullptr;
+    CLabel *saveColorsButton = nullptr;
+    QLabel *swatch8 = nullptr;
+    QLabel *swatch4 = nullptr;
+    std::array<QLabel *, storedColorCount> memFrames = {};
+    std::array<QLabel *, storedColorCount> memSwatches = {};
+    std::array<QLabel *, storedColorCount> memKeys = {};
+    std::array<QLabel *, storedColorCount> memValues = {};
+    QLabel *memPanel = nullptr;
+    QLabel *positionLabel = nullptr;
+    QLabel *decLabel = nullptr;
+    QLabel *hexLabel = nullptr;
+    QLabel *zoomLabel = nullptr;
+    QPixmap zoomPixmap;
+    QPoint anchor;
+    quint32 currentColor = 0; // 0x00RRGGBB; black until the first sample
+    QSize zoomSize;
+    QTimer *timer = nullptr;
+    QWindow *ownFocusWindow = nullptr;
+    bool anchorSet = false;
+    bool placed = false;
+    int unframedTicks = 0;    // ticks that found the window shown without a frame
+    int zoomFactor = 9;
+    int zoomSpan = 19;
+    int screenCount = 0;
+    QList<QPointer<QScreen>> screens; // a screen unplugged meanwhile reads as null
+    QList<QRect> screenRects;         // monitor rectangles, in monitor-number order
+};

@@ -1,0 +1,160 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_GB" sourcelanguage="fr_FR">
+<context>
+    <name>CAboutDlg</name>
+    <message>
+        <source>A propos de 'Vikaro':</source>
+        <translation>About... 'Vikaro':</translation>
+    </message>
+    <message>
+        <source>Vikaro a été conçu et écrit par l'équipe de l'Atelier Lentara.</source>
+        <translation>Vikaro was designed and written by the Atelier Lentara team.</translation>
+    </message>
+</context>
+<context>
+    <name>CHelpDlg</name>
+    <message>
+        <source>Les raccourcis clavier de 'Vikaro':</source>
+        <translation>Keyboard shortcuts used by 'Vikaro':</translation>
+    </message>
+    <message>
+        <source>D/X: Copie le code de la couleur en Décimal/heXa dans le presse-papiers.</source>
+        <translation>D/X: Copy the color code in Decimal/heXadecimal in the clipboard.</translation>
+    </message>
+    <message>
+        <source>F/U: Freeze/UnFreeze le zoom.</source>
+        <translation>F/U: Freeze/UnFreeze the zoom.</translation>
+    </message>
+    <message>
+        <source>G: Propose une nouvelle 'mire' pour mieux localiser le pixel central.</source>
+        <translation>G: Propose a new sight, to better see which pixel is the central one.</translation>
+    </message>
+    <message>
+        <source>/ *: Diminue ou augmente le facteur de zoom.</source>
+        <translation>/ *: Decrease/Increase the zoom factor.</translation>
+    </message>
+    <message>
+        <source>   La roulette de la souris sert aussi à changer le facteur de zoom.</source>
+        <translation>The mouse wheelcan also be used to change the zoom factor.</translation>
+    </message>
+    <message>
+        <source>Flèches de direction: positionnement précis du zoom.</source>
+        <translation>Keyboard arrows let you position precisely the zoom.</translation>
+    </message>
+    <message>
+        <source>   Le clavier numérique peut aussi servir au positionnement du zoom.</source>
+        <translation>The numeric keypad can also be used to position the zoom.</translation>
+    </message>
+    <message>
+        <source>Ins: Positionne l'ancre 0,0 au point actuel pour pouvoir mesurer.</source>
+        <translation>Ins: Position the 0,0 anchor at the current position, to do some measurements.</translation>
+    </message>
+    <message>
+        <source>Del: Désactive l'ancre, et reprend le positionnement absolu par écran.</source>
+        <translation>Del: Deactivate the relative anchor, and go back the absolute screen positionning.</translation>
+    </message>
+    <message>
+        <source>F1-12: Mémorise la couleur actuelle à l'aide des touches de fonction.</source>
+        <translation>F1-12: Memorize the current color, using function keyboard keys.</translation>
+    </message>
+    <message>
+        <source>Cette fenêtre peut rester ouverte, afin de tester les actions ci-dessus.</source>
+        <translation>This help window can stay open, so you can test the above actions.</translation>
+    </message>
+</context>
+<context>
+    <name>COptionsDlg</name>
+    <message>
+        <source>Préférences de l'utilisateur:</source>
+        <translation>User preferences:</translation>
+    </message>
+    <message>
+        <source>Couleurs mémorisées (F1-F10) en Hexadecimal (sinon décimal)</source>
+        <translation>Memorized colors (F1-F10) in Hexadecimal else in décimal)</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Cette langue n'est pas encore disponible.</source>
+        <translation>This language is not available yet.</translation>
+    </message>
+    <message>
+        <source>Vikaro info:</source>
+        <translation>Vikaro info:</translation>
+    </message>
+</context>
+<context>
+    <name>Vikaro</name>
+    <message>
+        <source> gelé ! (U pour dégeler)</source>
+        <translation>frozen ! (U to Unfreeze)</translation>
+    </message>
+    <message>
+        <source>!!! Aucune couleur&lt;br/&gt;n'a été sauvée dans le presse-papiers !!!</source>
+        <translation>!!! No color&lt;br/&gt;have been saved to the clipboard !!!</translation>
+    </message>
+    <message>
+        <source>A propos de Vikaro...</source>
+        <translation>About Vikaro...</translation>
+    </message>
+    <message>
+        <source>Aide, raccourcis clavier...</source>
+        <translation>Help, keyboard shortcuts...</translation>
+    </message>
+    <message>
+        <source>Cacher les couleurs mémorisées.</source>
+        <translation>Hide the memorized colors.</translation>
+    </message>
+    <message>
+        <source>La couleur mémorisée n° %1</source>
+        <translation>Memorized color n° %1</translation>
+    </message>
+    <message>
+        <source>La touche de fonction qui mémorisera la couleur actuelle</source>
+        <translation>The function key to use to memorize the current color</translation>
+    </message>
+    <message>
+        <source>Vikaro</source>
+        <translation>Vikaro</translation>
+    </message>
+    <message>
+        <source>Les couleurs ci-dessus&lt;br/&gt;mémorisées grâce aux&lt;br/&gt;touches de fonction F1 à F12&lt;br/&gt;seront sauvées&lt;br/&gt;dans le presse-papiers</source>
+        <translation>The above colors&lt;br/&gt;memorized by&lt;br/&gt;function keys F1 to F12&lt;br/&gt;will be saved&lt;br/&gt;into the clipboard</translation>
+    </message>
+    <message>
+        <source>Les couleurs suivantes&lt;br/&gt;ont été copiées dans le presse-papiers.</source>
+        <translation>The following colors&lt;br/&gt;were copied to the clipboard.</translation>
+    </message>
+    <message>
+        <source>Montrer les couleurs mémorisées.</source>
+        <translation>Show the memorized colors.</translation>
+    </message>
+    <message>
+        <source>Positionnement du pixel actif:
+Absolu: [Moniteur] X , Y
+Relatif: X , Y</source>
+        <translation>Current pixel position:
+Absolute: [Monior] X , Y
+Relative: X , Y</translation>
+    </message>
+    <message>
+        <source>Sauver ces couleurs</source>
+        <translation>Save those colors</translation>
+    </message>
+    <message>
+        <source>Valeur RGB en décimal de la couleur du pixel actif.</source>
+        <translation>RGB decimal color value of the current pixel.</translation>
+    </message>
+    <message>
+        <source>Valeur RGB en hexadécimal de la couleur du pixel actif.</source>
+        <translation>RGB hexadecimal color value of the current pixel.</translation>
+    </message>
+    <message>
+        <source>dans le presse-papiers</source>
+        <translation>into the clipboard</translation>
+    </message>
+</context>
+</TS>
