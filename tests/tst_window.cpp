@@ -1,11 +1,10 @@
 #include <QApplication>
-#include <QPainter>
 #include <QtTest>
 
 #include "magnifier/colortext.h"
-#include "magnifier/sightgeometry.h"
 #include "settings/cdata.h"
 #include "support/fakedesktop.h"
+#include "support/picturecheck.h"
 #include "support/testsupport.h"
 #include "support/vikaroprobe.h"
 
@@ -16,29 +15,6 @@ const QSize desktopSize(400, 300);
 FakeDesktop *installDesktop()
 {
     return useFakeDesktop(desktopSize);
-}
-
-// Every block of the picture that the sight leaves alone shows its screen pixel, and the
-// pixel under the pointer is the colour read.
-void verifyPicture(const QImage &picture, const QPoint &pointer, int factor, int span)
-{
-    const int half = span / 2;
-    QImage clean(picture.size(), QImage::Format_RGB32);
-    clean.fill(Qt::white);
-    QPainter painter(&clean);
-    paintSight(painter, gridType, factor, span);
-    painter.end();
-    for (int by = 0; by < span; ++by) {
-        for (int bx = 0; bx < span; ++bx) {
-            const QPoint screen = pointer + QPoint(bx - half, by - half);
-            const bool onDesktop = QRect(QPoint(), desktopSize).contains(screen);
-            const QRgb want = onDesktop ? patternPixel(screen.x(), screen.y()) : qRgb(0, 0, 0);
-            for (int y = by * factor; y < (by + 1) * factor; ++y)
-                for (int x = bx * factor; x < (bx + 1) * factor; ++x)
-                    if (clean.pixel(x, y) == qRgb(255, 255, 255) && (picture.pixel(x, y) & 0xFFFFFF) != (want & 0xFFFFFF))
-                        QFAIL(qPrintable(QString("block %1,%2 pixel %3,%4").arg(bx).arg(by).arg(x).arg(y)));
-        }
-    }
 }
 
 } // namespace
@@ -140,7 +116,12 @@ private slots:
         QCOMPARE(probe.positionLabel()->text(), QString("[1]%1 %2").arg(pointer.x(), 6).arg(pointer.y(), 6));
         const QImage picture = probe.zoomLabel()->pixmap(Qt::ReturnByValue).toImage();
         QCOMPARE(picture.size(), probe.zoomSize());
-        verifyPicture(picture, pointer, probe.zoomFactor(), probe.zoomSpan());
+        const QString mismatch = pictureMismatch(picture, pointer, probe.zoomFactor(), probe.zoomSpan(), gridType,
+                                                 [](const QPoint &p) {
+                                                     return QRect(QPoint(), desktopSize).contains(p) ? patternPixel(p.x(), p.y())
+                                                                                                      : qRgb(0, 0, 0);
+                                                 });
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
         QVERIFY(probe.timer()->isActive());
         QCOMPARE(probe.timer()->interval(), 30);
     }
