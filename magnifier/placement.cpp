@@ -1,7 +1,6 @@
 #include "vikaro.h"
 
 #include <QGuiApplication>
-#include <QMoveEvent>
 #include <QScreen>
 
 #include "monitors.h"
@@ -74,11 +73,15 @@ void Vikaro::placeExactly()
     placed = true;
 }
 
-void Vikaro::moveEvent(QMoveEvent *event)
+// Saves the client area's corner. The event's own position is not used: for a move the program
+// asks for itself the toolkit reports the frame's corner there, which would drift the window
+// by the frame's size at every restart.
+void Vikaro::moveEvent(QMoveEvent *)
 {
     if (!placed)
         return;
+    const QPoint client = geometry().topLeft();
     CData store;
-    store.setInt(prefs::group, prefs::positionX, event->pos().x());
-    store.setInt(prefs::group, prefs::positionY, event->pos().y());
+    store.setInt(prefs::group, prefs::positionX, client.x());
+    store.setInt(prefs::group, prefs::positionY, client.y());
 }
