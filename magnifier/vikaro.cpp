@@ -67,10 +67,22 @@ void Vikaro::buildUi()
     zoomPanel->setStyleSheet(translucentPanel);
     zoomLabel = makeLabel(zoomPanel);
     positionLabel = makeLabel(this, tr("Positionnement du pixel actif:\nAbsolu: [Moniteur] X , Y\nRelatif: X , Y"));
+    nameForScreenReaders();
     memPanel = makeLabel(this);
     memPanel->setGeometry(220, 53, 200, 287);
     buildSideMenu();
     buildColorMemory();
+}
+
+// What a screen reader says for the parts that change with the pointer.
+void Vikaro::nameForScreenReaders()
+{
+    hexLabel->setAccessibleName(tr("Couleur du pixel actif en hexadécimal"));
+    decLabel->setAccessibleName(tr("Couleur du pixel actif en décimal"));
+    swatch8->setAccessibleName(tr("Échantillon de la couleur du pixel actif (8 bits)"));
+    swatch4->setAccessibleName(tr("Échantillon de la couleur du pixel actif (4 bits)"));
+    zoomLabel->setAccessibleName(tr("Image agrandie autour du pointeur"));
+    positionLabel->setAccessibleName(tr("Position du pixel actif"));
 }
 
 void Vikaro::refreshLayout()

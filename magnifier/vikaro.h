@@ -66,6 +66,7 @@ private:
     // construction and layout
     void UpdateSetup();
     void buildUi();
+    void nameForScreenReaders();
     void buildSideMenu();
     void buildColorMemory();
     void restoreEstimatedPosition();

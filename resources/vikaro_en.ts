@@ -89,6 +89,30 @@
 <context>
     <name>Vikaro</name>
     <message>
+        <source>Couleur du pixel actif en hexadécimal</source>
+        <translation>Current pixel color in hexadecimal</translation>
+    </message>
+    <message>
+        <source>Couleur du pixel actif en décimal</source>
+        <translation>Current pixel color in decimal</translation>
+    </message>
+    <message>
+        <source>Échantillon de la couleur du pixel actif (8 bits)</source>
+        <translation>Swatch of the current pixel color (8 bits)</translation>
+    </message>
+    <message>
+        <source>Échantillon de la couleur du pixel actif (4 bits)</source>
+        <translation>Swatch of the current pixel color (4 bits)</translation>
+    </message>
+    <message>
+        <source>Image agrandie autour du pointeur</source>
+        <translation>Magnified picture around the pointer</translation>
+    </message>
+    <message>
+        <source>Position du pixel actif</source>
+        <translation>Current pixel position</translation>
+    </message>
+    <message>
         <source> gelé ! (U pour dégeler)</source>
         <translation>frozen ! (U to Unfreeze)</translation>
     </message>

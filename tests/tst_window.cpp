@@ -1,7 +1,9 @@
 #include <QApplication>
+#include <QTranslator>
 #include <QtTest>
 
 #include "magnifier/colortext.h"
+#include "resources/resourcepaths.h"
 #include "settings/cdata.h"
 #include "support/fakedesktop.h"
 #include "support/picturecheck.h"
@@ -155,6 +157,65 @@ private slots:
         appActive = true;
         probe.tick();
         QCOMPARE(probe.currentColor(), patternPixel(300, 200) & 0xFFFFFF);
+    }
+
+    void namesForScreenReaders_data()
+    {
+        QTest::addColumn<QString>("catalog");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("French source texts") << QString() << QStringList{
+            QString::fromUtf8("Couleur du pixel actif en hexadécimal"), QString::fromUtf8("Couleur du pixel actif en décimal"),
+            QString::fromUtf8("Échantillon de la couleur du pixel actif (8 bits)"),
+            QString::fromUtf8("Échantillon de la couleur du pixel actif (4 bits)"),
+            QString::fromUtf8("Image agrandie autour du pointeur"), QString::fromUtf8("Position du pixel actif")};
+        QTest::newRow("through the English catalog") << "en" << QStringList{
+            "Current pixel color in hexadecimal", "Current pixel color in decimal",
+            "Swatch of the current pixel color (8 bits)", "Swatch of the current pixel color (4 bits)",
+            "Magnified picture around the pointer", "Current pixel position"};
+    }
+    void namesForScreenReaders()
+    {
+        QFETCH(QString, catalog);
+        QFETCH(QStringList, names);
+        installDesktop();
+        QTranslator translator;
+        if (!catalog.isEmpty()) {
+            QVERIFY(translator.load(resources::catalogPrefix + catalog));
+            QCoreApplication::installTranslator(&translator);
+        }
+        Vikaro window;
+        VikaroProbe probe(window);
+        const QList<QLabel *> labels{probe.hexLabel(), probe.decLabel(), probe.swatch8(),
+                                     probe.swatch4(), probe.zoomLabel(), probe.positionLabel()};
+        QStringList seen;
+        for (QLabel *label : labels)
+            seen.append(label->accessibleName());
+        QCOMPARE(seen, names);
+    }
+
+    // A monitor unplugged while the window runs: its screen object is gone and the table of
+    // rectangles no longer matches. The tick must neither crash nor read past a table.
+    void monitorGoneMeanwhile_data()
+    {
+        QTest::addColumn<bool>("emptyTable");
+        QTest::newRow("screen object gone") << false;
+        QTest::newRow("no monitor left in the table") << true;
+    }
+    void monitorGoneMeanwhile()
+    {
+        QFETCH(bool, emptyTable);
+        FakeDesktop *fake = installDesktop();
+        fake->cursor = QPoint(30, 40);
+        Vikaro window;
+        VikaroProbe probe(window);
+        probe.screens() = {QPointer<QScreen>()};
+        if (emptyTable) {
+            probe.screens().clear();
+            probe.screenRects().clear();
+        }
+        probe.tick();
+        QCOMPARE(probe.currentColor(), patternPixel(30, 40) & 0xFFFFFF);
+        QCOMPARE(probe.positionLabel()->text(), QString("[1]    30     40"));
     }
 
     void enterAndLeave()

@@ -30,7 +30,8 @@ public:
     QSize zoomSize() const { return w.zoomSize; }
     const QPixmap &zoomPixmap() const { return w.zoomPixmap; }
     QTimer *timer() const { return w.timer; }
-    const QList<QRect> &screenRects() const { return w.screenRects; }
+    QList<QRect> &screenRects() { return w.screenRects; }
+    QList<QPointer<QScreen>> &screens() { return w.screens; }
     int screenIndexAt(const QPoint &p) { return w.screenIndexAt(p); }
 
     QLabel *hexLabel() const { return w.hexLabel; }
