@@ -129,11 +129,15 @@ void Vikaro::stepZoom(int delta)
     refreshLayout();
 }
 
+// One level per event, whatever its size; a horizontal wheel counts like a vertical one.
 void Vikaro::wheelEvent(QWheelEvent *event)
 {
-    if (pointerInside)
+    if (pointerInside) {
+        event->ignore();
         return;
-    const int delta = event->angleDelta().y();
+    }
+    const QPoint angle = event->angleDelta();
+    const int delta = qAbs(angle.x()) > qAbs(angle.y()) ? angle.x() : angle.y();
     if (delta != 0)
         stepZoom(delta > 0 ? 1 : -1);
     event->accept();
