@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "app/languages.h"
+#include "app/startup.h"
 #include "dialogs/caboutdlg.h"
 #include "dialogs/chelpdlg.h"
 #include "dialogs/clabel.h"
@@ -288,6 +289,45 @@ private slots:
         QTest::mouseClick(probe.optionsIcon(), Qt::LeftButton);
         QCOMPARE(window.result(), windowResult);
         QCOMPARE(languageIndex, pressOk ? 1 : 0);
+    }
+
+    // Ok on the English flag rebuilds the window under the English catalog; the texts that
+    // catalog leaves out stay French.
+    void englishAfterRestart()
+    {
+        CData store;
+        int pass = 0;
+        QString helpTitle, cancelText;
+        QStringList aboutTexts;
+        runPasses(store, [&](Vikaro &window) {
+            VikaroProbe probe(window);
+            if (pass++ == 0) {
+                whenModalShows([](QWidget *modal) {
+                    auto *dialog = qobject_cast<COptionsDlg *>(modal);
+                    QTest::mouseClick(flagsOf(*dialog).at(1), Qt::LeftButton);
+                    for (QPushButton *button : dialog->findChildren<QPushButton *>())
+                        if (button->text() == "Ok")
+                            QTest::mousePress(button, Qt::LeftButton);
+                });
+                QTimer::singleShot(0, &window, [&probe] { QTest::mouseClick(probe.optionsIcon(), Qt::LeftButton); });
+                return window.exec();
+            }
+            probe.menuHelp();
+            helpTitle = probe.helpDlg()->windowTitle();
+            COptionsDlg options;
+            for (QPushButton *button : options.findChildren<QPushButton *>())
+                if (button->text() != "Ok")
+                    cancelText = button->text();
+            CAboutDlg about;
+            aboutTexts = labelTexts(about);
+            return 0;
+        });
+        QCOMPARE(pass, 2);
+        QCOMPARE(sandbox::raw("Language"), QString("1"));
+        QCOMPARE(helpTitle, QString("Keyboard shortcuts used by 'Vikaro':"));
+        QCOMPARE(cancelText, QString("Annuler"));
+        QVERIFY(!aboutTexts.filter(QString::fromUtf8("Vikaro est un programme réalisé en C++ avec le framework Qt ")).isEmpty());
+        QVERIFY(aboutTexts.contains("Vikaro was designed and written by the Atelier Lentara team."));
     }
 
     void helpRows()
