@@ -2,7 +2,8 @@
 # Draws every picture Vikaro compiles in: the program icon (Lentara.ico), the
 # language flags, the marble, the maker's logo, the menu icons, the memory
 # frame mask and the dialog background texture.  The files land in images/
-# next to this script and come out byte for byte the same on every run.
+# next to this script, the desktop icons (vikaro.png in several sizes) in
+# icons/hicolor/, and all come out byte for byte the same on every run.
 #
 # Run it without arguments, from any directory:
 #     /usr/bin/python3 resources/make_images.py
@@ -625,6 +626,243 @@ def make_icon():
         f.write(data)
 
 
+# ---------------------------------------------------------------------------
+# The program icon for the Linux desktop (hicolor theme): the Lentara glass
+# redrawn smoothly as RGBA PNGs, 8x larger and scaled down by area.  Sizes are
+# in output pixels; the small icons get fewer, larger screen pixels and lines
+# of at least one whole pixel so they stay legible.
+
+ICONS = os.path.join(HERE, "icons", "hicolor")
+APP_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+APP_SS = 8
+
+# pitch and gap, in output pixels, of the screen pixels seen through the glass
+APP_GRID = {16: (3, 1), 22: (4, 1), 24: (4, 1), 32: (4, 1),
+            48: (6, 1), 64: (7, 1), 128: (13, 2), 256: (24, 3)}
+
+# the small icons: the lens centred on a pixel; at 16 a larger glass on a thinner
+# rim, a shorter handle and four screen pixels in clearly different colours
+APP_SMALL = {16: {"c": 6.5, "r_out": 6.2, "rim": 1.1, "edge": 0.3, "h1": 13.7, "grid0": 6,
+                  "rainbow": (2, 3, 5)},
+             22: {"c": 8.5, "glint": (0.74, -160, -110)},
+             24: {"c": 9.5, "glint": (0.74, -160, -110)}}
+
+APP_RAINBOW = [ICO_PALETTE[i] for i in (9, 15, 10, 11, 14, 12, 13)]
+APP_OUTLINE = ICO_PALETTE[1]
+APP_GLASS = ICO_PALETTE[7]
+APP_RIM = [(0.0, (236, 240, 247)), (0.35, ICO_PALETTE[4]), (0.6, ICO_PALETTE[3]),
+           (1.0, ICO_PALETTE[2])]
+APP_WOOD = [(0.0, ICO_PALETTE[5]), (0.3, ICO_PALETTE[6]), (0.72, (196, 118, 58)),
+            (1.0, ICO_PALETTE[6])]
+
+
+def app_geometry(n):
+    """Lens and handle measurements for an n x n icon, in output pixels."""
+    u = n / 32
+    g = {"c": 12.5 * u, "r_out": 11.6 * u}
+    g["outline"] = max(1.0, 0.5 + 0.6 * u)
+    g["rim"] = max(1.25, 1.8 * u)
+    g["edge"] = max(0.4, 0.7 * u)
+    g["h0"], g["h1"] = 19.6 * u, 28.2 * u      # handle axis ends, on the diagonal
+    g["h_rad"] = max(1.9, 2.9 * u)
+    g["collar"] = max(1.0, 1.4 * u)            # metal collar past the lens edge
+    g.update(APP_SMALL.get(n, {}))
+    g["r_glass"] = g["r_out"] - g["outline"] - g["rim"] - g["edge"]
+    return g
+
+
+def ring_mask(size, c, r_out, r_in):
+    """A disc of radius r_out round (c, c), with a hole of radius r_in."""
+    mask = Image.new("L", size, 0)
+    d = ImageDraw.Draw(mask)
+    d.ellipse((c - r_out, c - r_out, c + r_out, c + r_out), fill=255)
+    if r_in > 0:
+        d.ellipse((c - r_in, c - r_in, c + r_in, c + r_in), fill=0)
+    return mask
+
+
+def capsule(draw, p0, p1, r, fill):
+    """A thick line from p0 to p1 with round ends."""
+    dx, dy = p1[0] - p0[0], p1[1] - p0[1]
+    ln = math.hypot(dx, dy)
+    nx, ny = -dy / ln * r, dx / ln * r
+    draw.polygon([(p0[0] + nx, p0[1] + ny), (p1[0] + nx, p1[1] + ny),
+                  (p1[0] - nx, p1[1] - ny), (p0[0] - nx, p0[1] - ny)], fill=fill)
+    for x, y in (p0, p1):
+        draw.ellipse((x - r, y - r, x + r, y + r), fill=fill)
+
+
+def ramp(stops, length=512):
+    """A strip running through (position 0..1, colour) stops, left to right."""
+    strip = Image.new("RGB", (length, 3))
+    d = ImageDraw.Draw(strip)
+    for x in range(length):
+        t = x / (length - 1)
+        for (t0, c0), (t1, c1) in zip(stops, stops[1:]):
+            if t <= t1:
+                break
+        f = (t - t0) / (t1 - t0)
+        d.line([(x, 0), (x, 2)], fill=tuple(round(a + (b - a) * f) for a, b in zip(c0, c1)))
+    return strip
+
+
+def gradient_along(size, stops, p0, p1):
+    """Fills size with stops laid out from p0 to p1, constant across that line."""
+    strip = ramp(stops)
+    dx, dy = p1[0] - p0[0], p1[1] - p0[1]
+    k = (strip.width - 1) / (dx * dx + dy * dy)
+    # strip x = pad + 0.5 + k * ((x, y) - p0) . (dx, dy); the padding repeats
+    # the end colours, so the gradient stays flat beyond p0 and p1
+    pad = 64
+    wide = Image.new("RGB", (strip.width + 2 * pad, 3))
+    wide.paste(strip.crop((0, 0, 1, 3)).resize((pad, 3)), (0, 0))
+    wide.paste(strip, (pad, 0))
+    wide.paste(strip.crop((strip.width - 1, 0, strip.width, 3)).resize((pad, 3)),
+               (pad + strip.width, 0))
+    off = pad + 0.5 - k * (p0[0] * dx + p0[1] * dy)
+    return wide.transform(size, Image.AFFINE, (k * dx, k * dy, off, 0, 0, 1.5),
+                          Image.BILINEAR).convert("RGBA")
+
+
+def paint(img, rgb_or_layer, mask):
+    """Lays a colour or an RGB(A) layer over img through mask."""
+    if isinstance(rgb_or_layer, tuple):
+        img.alpha_composite(solid(img.size, rgb_or_layer, mask))
+    else:
+        layer = rgb_or_layer.copy()
+        layer.putalpha(mask)
+        img.alpha_composite(layer)
+
+
+def app_handle(img, g, s):
+    """The handle: outline, wooden grip shaded across, metal collar at the lens."""
+    d = math.sqrt(0.5)
+    a = (g["h0"] * s, g["h0"] * s)
+    b = (g["h1"] * s, g["h1"] * s)
+    r, w = g["h_rad"] * s, g["outline"] * s
+    mask = Image.new("L", img.size, 0)
+    capsule(ImageDraw.Draw(mask), a, b, r, 255)
+    paint(img, APP_OUTLINE, mask)
+    grip = Image.new("L", img.size, 0)
+    capsule(ImageDraw.Draw(grip), a, b, r - w, 255)
+    # across the handle: dark lower-left edge, light upper-right
+    mid = ((a[0] + b[0]) / 2, (a[1] + b[1]) / 2)
+    p0 = (mid[0] - r * d, mid[1] + r * d)
+    p1 = (mid[0] + r * d, mid[1] - r * d)
+    paint(img, gradient_along(img.size, APP_WOOD, p0, p1), grip)
+    # the collar, from the lens edge a little way down, with a dark seam
+    e = (g["c"] + (g["r_out"] + g["collar"]) * d) * s
+    band = Image.new("L", img.size, 0)
+    bd = ImageDraw.Draw(band)
+    bd.polygon([(0, 0), (e * 2, 0), (0, e * 2)], fill=255)
+    collar = ImageChops.multiply(grip, band)
+    paint(img, gradient_along(img.size, APP_RIM, p1, p0), collar)
+    seam = Image.new("L", img.size, 0)
+    ImageDraw.Draw(seam).line([(e * 2, 0), (0, e * 2)], fill=255, width=round(w * 0.8))
+    paint(img, APP_OUTLINE, ImageChops.multiply(seam, mask))
+
+
+def app_cells(img, g, n, s):
+    """The enlarged screen pixels in the glass, through the rainbow on the diagonal."""
+    pitch, gap = APP_GRID[n]
+    c = g["c"]
+    # a cell centred on the lens unless told otherwise, edges on whole pixels
+    x0 = g.get("grid0", round(c - (pitch + gap) / 2))
+    cells = Image.new("RGB", img.size, APP_GLASS)
+    d = ImageDraw.Draw(cells)
+    radius = (pitch - gap) * s * 0.12 if n >= 64 else 0
+    span = int(g["r_glass"] / pitch) + 2
+    # rainbow steps per cell across and down, and the colour of the centre cell
+    a, b, k = g.get("rainbow", (1, 1, 2))
+    for j in range(-span, span + 1):
+        for i in range(-span, span + 1):
+            x, y = x0 + i * pitch + gap, x0 + j * pitch + gap
+            box = (x * s, y * s, (x + pitch - gap) * s - 1, (y + pitch - gap) * s - 1)
+            colour = APP_RAINBOW[(a * i + b * j + k) % len(APP_RAINBOW)]
+            d.rounded_rectangle(box, radius=radius, fill=colour)
+    glass = ring_mask(img.size, c * s, g["r_glass"] * s, 0)
+    paint(img, cells.convert("RGBA"), glass)
+    return glass
+
+
+def app_glass_light(img, g, n, s, glass):
+    """Depth at the glass edge, a soft sheen and the white glint."""
+    c, rg = g["c"] * s, g["r_glass"] * s
+    if n >= 48:
+        edge = ImageChops.subtract(glass, ring_mask(img.size, c, rg * 0.9, 0))
+        edge = edge.filter(ImageFilter.GaussianBlur(rg * 0.08))
+        paint(img, APP_OUTLINE, scale_alpha(ImageChops.multiply(edge, glass), 0.35))
+        sheen = Image.new("L", img.size, 0)
+        o = rg * 0.25
+        ImageDraw.Draw(sheen).ellipse((c - rg - o, c - rg - o, c + rg * 0.5 - o, c + rg * 0.5 - o),
+                                      fill=255)
+        sheen = ImageChops.multiply(sheen.filter(ImageFilter.GaussianBlur(rg * 0.2)), glass)
+        paint(img, (255, 255, 255), scale_alpha(sheen, 0.22))
+    # the glint: an arc on the upper left with round ends, and on the larger
+    # icons a thinner arc with a dot after it
+    place, start, end = g.get("glint", (0.66, -170, -100))
+    rr = rg * place
+    glint = Image.new("L", img.size, 0)
+    gd = ImageDraw.Draw(glint)
+    if n < 64:
+        width = max(1.5 * s, rg * 0.2)
+        dots = (start, end)
+    else:
+        width = max(1.5 * s, rg * 0.12)
+        dots = (start, end, end + 14)
+    gd.arc((c - rr - width / 2, c - rr - width / 2, c + rr + width / 2, c + rr + width / 2),
+           start, end, fill=255, width=round(width))
+    for ang in dots:
+        x = c + rr * math.cos(math.radians(ang))
+        y = c + rr * math.sin(math.radians(ang))
+        gd.ellipse((x - width / 2, y - width / 2, x + width / 2, y + width / 2), fill=255)
+    paint(img, (255, 255, 255), scale_alpha(ImageChops.multiply(glint, glass), 0.92))
+
+
+def app_lens(img, g, n, s):
+    """Outline, metal rim lit from the upper left, the glass and its glint."""
+    c = g["c"] * s
+    r0 = g["r_out"] * s
+    r1 = r0 - g["outline"] * s
+    r2 = r1 - g["rim"] * s
+    paint(img, APP_OUTLINE, ring_mask(img.size, c, r0, 0))
+    lit = gradient_along(img.size, APP_RIM, (c - r1 * 0.7, c - r1 * 0.7), (c + r1 * 0.7, c + r1 * 0.7))
+    paint(img, lit, ring_mask(img.size, c, r1, r2))
+    # the inner lip of the rim, in the rim's own shadow colour
+    paint(img, ICO_PALETTE[2], ring_mask(img.size, c, r2, 0))
+    glass = app_cells(img, g, n, s)
+    app_glass_light(img, g, n, s, glass)
+
+
+def app_shadow(img, g, s):
+    """A faint drop shadow under the glass and handle."""
+    sil = ring_mask(img.size, g["c"] * s, g["r_out"] * s, 0)
+    capsule(ImageDraw.Draw(sil), (g["h0"] * s,) * 2, (g["h1"] * s,) * 2, g["h_rad"] * s, 255)
+    blur = img.width / 90
+    shadow = Image.new("L", img.size, 0)
+    shadow.paste(sil.filter(ImageFilter.GaussianBlur(blur)), (0, round(blur)))
+    paint(img, (0, 0, 0), scale_alpha(shadow, 0.28))
+
+
+def app_icon(n):
+    """The whole n x n icon, drawn large and averaged down."""
+    s = APP_SS
+    g = app_geometry(n)
+    img = Image.new("RGBA", (n * s, n * s), (0, 0, 0, 0))
+    if n >= 48:
+        app_shadow(img, g, s)
+    app_handle(img, g, s)
+    app_lens(img, g, n, s)
+    return img.resize((n, n), Image.BOX)
+
+
+def make_app_icons():
+    for n in APP_SIZES:
+        folder = os.path.join(ICONS, "%dx%d" % (n, n), "apps")
+        os.makedirs(folder, exist_ok=True)
+        app_icon(n).save(os.path.join(folder, "vikaro.png"), "PNG", optimize=True)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     make_icon()
@@ -641,6 +879,7 @@ def main():
     make_arrows()
     make_mask_box()
     make_tissus()
+    make_app_icons()
 
 
 if __name__ == "__main__":
