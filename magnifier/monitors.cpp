@@ -1,5 +1,7 @@
 #include "monitors.h"
 
+#include <limits>
+
 namespace {
 
 // How much of the window must stay on a monitor for a saved position to be restored.
@@ -8,6 +10,14 @@ constexpr int reachableSide = 48;
 QString offsetsText(const QPoint &d)
 {
     return QStringLiteral("%1 %2").arg(d.x(), 6, 10, QLatin1Char(' ')).arg(d.y(), 6, 10, QLatin1Char(' '));
+}
+
+// Whether the far corner of a window at `topLeft` is still an int: a saved place near the
+// end of the range (a damaged settings file) is on no monitor, and its rectangle would overflow.
+bool cornerFits(const QPoint &topLeft, const QSize &size)
+{
+    constexpr qint64 largest = std::numeric_limits<int>::max();
+    return topLeft.x() + qint64(size.width()) <= largest && topLeft.y() + qint64(size.height()) <= largest;
 }
 
 } // namespace
@@ -60,6 +70,8 @@ QString monitorPositionText(const QPoint &p, int monitorIndex, const QRect &moni
 
 bool positionReachable(const QPoint &clientTopLeft, const QSize &size, const QList<QRect> &monitors)
 {
+    if (!cornerFits(clientTopLeft, size))
+        return false;
     const QRect window(clientTopLeft, size);
     for (const QRect &monitor : monitors) {
         const QRect shared = monitor.intersected(window);

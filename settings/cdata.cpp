@@ -1,8 +1,19 @@
 #include "cdata.h"
 
+#include <QDebug>
+#include <QSet>
+
 namespace {
 
 const QChar listSeparator = QLatin1Char(',');
+
+// The files already reported as unwritable: one line each per process, however many writes
+// fail after it.
+QSet<QString> &reportedUnwritable()
+{
+    static QSet<QString> files;
+    return files;
+}
 
 } // namespace
 
@@ -11,7 +22,21 @@ CData::CData()
     sync();
 }
 
-CData::~CData() = default;
+CData::~CData()
+{
+    sync();
+    if (!unwritable() || reportedUnwritable().contains(fileName()))
+        return;
+    reportedUnwritable().insert(fileName());
+    qDebug() << "=== Settings not saved, cannot write" << fileName();
+}
+
+// A write that failed leaves AccessError, unless reading the file left FormatError first (a
+// group header the store could not parse), which hides it: then the file itself is asked.
+bool CData::unwritable() const
+{
+    return status() == QSettings::AccessError || (status() == QSettings::FormatError && !isWritable());
+}
 
 QVariant CData::valueIn(const QString &group, const QString &key)
 {
@@ -21,10 +46,15 @@ QVariant CData::valueIn(const QString &group, const QString &key)
     return result;
 }
 
+// Any write rewrites the whole file, dropping the lines the store could not parse (a user's
+// comments, a hand-edited line gone wrong): a value the key already holds is not written again,
+// so a file is only rewritten when a preference really changes.
 void CData::setValueIn(const QString &group, const QString &key, const QVariant &value)
 {
     beginGroup(group);
-    setValue(key, value);
+    const QVariant stored = this->value(key);
+    if (stored.userType() != value.userType() || stored != value)
+        setValue(key, value);
     endGroup();
 }
 

@@ -11,7 +11,12 @@
 // ever left open between calls. Integers are stored as their decimal text (an opaque colour,
 // alpha 255, therefore reads back as a negative number); a missing key or a text that is not
 // a number reads as 0. Keep one for a short batch of reads or writes: the constructor syncs
-// with what others wrote, the destructor flushes.
+// with what others wrote, the destructor flushes. Writing the value a key already holds
+// leaves the file as it is.
+//
+// A store that cannot be written (read-only file or folder) is not an error the program
+// stops for: writes stay in memory, shared by every CData of the process, and the first
+// destructor that finds a file unwritable says so once on the debug stream.
 class CData : public QSettings
 {
 public:
@@ -44,6 +49,7 @@ public:
     void setTime(const QString &group, const QString &key, const QTime &value);
 
 private:
+    bool unwritable() const;
     QVariant valueIn(const QString &group, const QString &key);
     void setValueIn(const QString &group, const QString &key, const QVariant &value);
 };

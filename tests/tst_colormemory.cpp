@@ -78,6 +78,7 @@ private slots:
         Vikaro window;
         VikaroProbe probe(window);
         QCOMPARE(probe.memKey(6)->text(), QString("F 7:"));
+        QCOMPARE(probe.memKey(9)->text(), QString("F10:"));
         QCOMPARE(probe.memValue(6)->text(), value);
         QCOMPARE(probe.memSwatch(6)->styleSheet(), style);
         QCOMPARE(probe.memKey(11)->geometry(), QRect(0, 242, 130, 22));
@@ -123,6 +124,10 @@ private slots:
         QTest::newRow("F1 and F3") << QStringList{"Color F1=-15553740", "Color F3=-1"}
                                    << "#12AB34<BR/><br/>#FFFFFF<BR/>" + br.repeated(9) << int(QMessageBox::Information);
         QTest::newRow("alpha 0 alone counts empty") << QStringList{"Color F4=16777215"} << "before" << int(QMessageBox::Warning);
+        QTest::newRow("alpha 0x80 counts stored") << QStringList{"Color F1=-2130771968"} << "#FF0000<BR/>" + br.repeated(11)
+                                                  << int(QMessageBox::Information);
+        QTest::newRow("opaque black counts stored") << QStringList{"Color F2=-16777216"}
+                                                    << br + "#000000<BR/>" + br.repeated(10) << int(QMessageBox::Information);
     }
     void exportAndBox()
     {

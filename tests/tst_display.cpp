@@ -107,10 +107,11 @@ private slots:
         gridType = sight;
         for (int i = 0; i < keyPresses; ++i)
             QTest::keyClick(window.get(), Qt::Key_Asterisk);
-        QCursor::setPos(pointer);
+        DebugCapture traces;
         sampleAt(pointer);
         const quint32 rgb = expectedAt(pointer);
         QTRY_COMPARE(probe->hexLabel()->text(), hexText(rgb));
+        QCOMPARE(traces.lines.last(), QString("\"%1\"     \"%2\"").arg(swatchStyle(rgb), swatchStyle(colour4(rgb))));
         QCOMPARE(probe->decLabel()->text(), decText(rgb));
         QCOMPARE(probe->swatch8()->styleSheet(), swatchStyle(rgb));
         QCOMPARE(probe->swatch4()->styleSheet(), swatchStyle(colour4(rgb)));

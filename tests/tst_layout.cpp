@@ -11,8 +11,8 @@ class TestLayout : public QObject
 {
     Q_OBJECT
 
-private:
-    static void levelRows()
+private slots:
+    void windowFollowsLevel_data()
     {
         QTest::addColumn<int>("level");
         QTest::addColumn<int>("factor");
@@ -36,7 +36,6 @@ private:
         }
     }
 
-private slots:
     void init()
     {
         sandbox::reset();
@@ -44,28 +43,13 @@ private slots:
         useFakeDesktop(QSize(64, 64));
     }
 
-    void geometryPerLevel_data() { levelRows(); }
-    void geometryPerLevel()
-    {
-        QFETCH(int, level);
-        QFETCH(QRect, swatchPanel);
-        QFETCH(QRect, swatch8);
-        QFETCH(QRect, swatch4);
-        QFETCH(QRect, zoomPanel);
-        const LayoutGeometry g = layoutFor(level, false, false);
-        QCOMPARE(g.swatchPanel, swatchPanel);
-        QCOMPARE(g.swatch8, swatch8);
-        QCOMPARE(g.swatch4, swatch4);
-        QCOMPARE(g.zoomPanel, zoomPanel);
-        QCOMPARE(g.zoomLabel, QRect(1, 1, zoomPanel.width() - 2, zoomPanel.height() - 2));
-    }
-
-    void windowFollowsLevel_data() { levelRows(); }
     void windowFollowsLevel()
     {
         QFETCH(int, level);
         QFETCH(int, factor);
         QFETCH(QRect, swatchPanel);
+        QFETCH(QRect, swatch8);
+        QFETCH(QRect, swatch4);
         QFETCH(QRect, zoomPanel);
         CData().setInt("Preferences", "Zoom factor", level);
         for (bool extended : {false, true}) {
@@ -76,7 +60,10 @@ private slots:
             QCOMPARE(window.windowTitle(), QString("Vikaro */%1").arg(factor));
             QCOMPARE(probe.zoomFactor(), factor);
             QCOMPARE(probe.swatchPanel()->geometry(), swatchPanel);
+            QCOMPARE(probe.swatch8()->geometry(), swatch8);
+            QCOMPARE(probe.swatch4()->geometry(), swatch4);
             QCOMPARE(probe.zoomPanel()->geometry(), zoomPanel);
+            QCOMPARE(probe.zoomLabel()->geometry(), QRect(1, 1, zoomPanel.width() - 2, zoomPanel.height() - 2));
             QCOMPARE(probe.zoomSize(), QSize(zoomPanel.width() - 2, zoomPanel.width() - 2));
             const QSize fixed(extended ? 405 : 205, 362);
             QCOMPARE(window.minimumSize(), fixed);

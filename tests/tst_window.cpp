@@ -2,39 +2,28 @@
 #include <QTranslator>
 #include <QtTest>
 
-#include "magnifier/colortext.h"
 #include "resources/resourcepaths.h"
 #include "settings/cdata.h"
 #include "support/fakedesktop.h"
-#include "support/picturecheck.h"
 #include "support/testsupport.h"
 #include "support/vikaroprobe.h"
-
-namespace {
-
-const QSize desktopSize(400, 300);
-
-FakeDesktop *installDesktop()
-{
-    return useFakeDesktop(desktopSize);
-}
-
-} // namespace
 
 class TestWindow : public QObject
 {
     Q_OBJECT
+
+    FakeDesktop *fake = nullptr;
 
 private slots:
     void init()
     {
         sandbox::reset();
         resetProcessState();
+        fake = useFakeDesktop(QSize(400, 300));
     }
 
     void chrome()
     {
-        installDesktop();
         Vikaro window;
         QVERIFY(!(window.windowFlags() & Qt::WindowContextHelpButtonHint));
         QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -48,86 +37,6 @@ private slots:
         QCOMPARE(probe.currentColor(), 0u);
     }
 
-    void preferencesLoaded_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("grid type") << "Grid type" << "3";
-        QTest::newRow("grid type out of range kept") << "Grid type" << "9";
-        QTest::newRow("show FX any non-zero") << "Show FX" << "-5";
-        QTest::newRow("unsigned colour text wraps to the same colour") << "Color F11" << "2164195328";
-        QTest::newRow("FX in Hexa any non-zero") << "FX in Hexa" << "2";
-        QTest::newRow("opaque colour on F3") << "Color F3" << "-15720400";
-        QTest::newRow("translucent colour on F12") << "Color F12" << "-2130771968";
-    }
-    void preferencesLoaded()
-    {
-        QFETCH(QString, key);
-        QFETCH(QString, text);
-        installDesktop();
-        sandbox::setRaw(key, text);
-        Vikaro window;
-        if (key == "Grid type")
-            QCOMPARE(gridType, text.toInt());
-        if (key == "Show FX")
-            QVERIFY(showFx);
-        if (key == "FX in Hexa")
-            QVERIFY(fxInHex);
-        if (key == "Color F3")
-            QCOMPARE(storedColors[2], 0xFF102030u);
-        if (key == "Color F11")
-            QCOMPARE(storedColors[10], 0x80FF0000u);
-        if (key == "Color F12")
-            QCOMPARE(storedColors[11], 0x80FF0000u);
-        if (key != "Show FX") // the layout writes the mode back as 0 or 1
-            QCOMPARE(sandbox::raw(key), text);
-    }
-
-    void tickShowsPointerPixel_data()
-    {
-        QTest::addColumn<int>("level");
-        QTest::addColumn<int>("sight");
-        QTest::addColumn<QPoint>("pointer");
-        QTest::newRow("smallest zoom, cross") << 0 << 1 << QPoint(200, 150);
-        QTest::newRow("largest zoom, frame and cross") << 8 << 4 << QPoint(37, 251);
-        QTest::newRow("level 4, open cross") << 4 << 2 << QPoint(100, 100);
-        QTest::newRow("desktop top-left pixel") << 0 << 3 << QPoint(0, 0);
-        QTest::newRow("desktop bottom-right pixel") << 8 << 1 << QPoint(399, 299);
-        QTest::newRow("bottom-right at the smallest zoom") << 0 << 4 << QPoint(399, 299);
-    }
-    void tickShowsPointerPixel()
-    {
-        QFETCH(int, level);
-        QFETCH(int, sight);
-        QFETCH(QPoint, pointer);
-        FakeDesktop *fake = installDesktop();
-        fake->cursor = pointer;
-        CData().setInt("Preferences", "Zoom factor", level);
-        CData().setInt("Preferences", "Grid type", sight);
-        Vikaro window;
-        VikaroProbe probe(window);
-        DebugCapture traces;
-        probe.tick();
-        const quint32 expected = patternPixel(pointer.x(), pointer.y()) & 0xFFFFFF;
-        QCOMPARE(probe.currentColor(), expected);
-        QCOMPARE(probe.hexLabel()->text(), hexText(expected));
-        QCOMPARE(probe.decLabel()->text(), decText(expected));
-        QCOMPARE(probe.swatch8()->styleSheet(), swatchStyle(expected));
-        QCOMPARE(probe.swatch4()->styleSheet(), swatchStyle(colour4(expected)));
-        QCOMPARE(traces.lines.last(), QString("\"%1\"     \"%2\"").arg(swatchStyle(expected), swatchStyle(colour4(expected))));
-        QCOMPARE(probe.positionLabel()->text(), QString("[1]%1 %2").arg(pointer.x(), 6).arg(pointer.y(), 6));
-        const QImage picture = probe.zoomLabel()->pixmap(Qt::ReturnByValue).toImage();
-        QCOMPARE(picture.size(), probe.zoomSize());
-        const QString mismatch = pictureMismatch(picture, pointer, probe.zoomFactor(), probe.zoomSpan(), gridType,
-                                                 [](const QPoint &p) {
-                                                     return QRect(QPoint(), desktopSize).contains(p) ? patternPixel(p.x(), p.y())
-                                                                                                      : qRgb(0, 0, 0);
-                                                 });
-        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-        QVERIFY(probe.timer()->isActive());
-        QCOMPARE(probe.timer()->interval(), 30);
-    }
-
     void guardStopsTheTick_data()
     {
         QTest::addColumn<int>("guard");
@@ -138,7 +47,6 @@ private slots:
     void guardStopsTheTick()
     {
         QFETCH(int, guard);
-        FakeDesktop *fake = installDesktop();
         fake->cursor = QPoint(10, 10);
         Vikaro window;
         VikaroProbe probe(window);
@@ -177,7 +85,6 @@ private slots:
     {
         QFETCH(QString, catalog);
         QFETCH(QStringList, names);
-        installDesktop();
         QTranslator translator;
         if (!catalog.isEmpty()) {
             QVERIFY(translator.load(resources::catalogPrefix + catalog));
@@ -204,7 +111,6 @@ private slots:
     void monitorGoneMeanwhile()
     {
         QFETCH(bool, emptyTable);
-        FakeDesktop *fake = installDesktop();
         fake->cursor = QPoint(30, 40);
         Vikaro window;
         VikaroProbe probe(window);
@@ -220,7 +126,6 @@ private slots:
 
     void enterAndLeave()
     {
-        installDesktop();
         Vikaro window;
         QEvent enter(QEvent::Enter);
         QApplication::sendEvent(&window, &enter);
@@ -234,7 +139,6 @@ private slots:
     // having the focus lets the picture run.
     void focusFollowsOwnWindow()
     {
-        installDesktop();
         Vikaro window;
         window.winId();
         VikaroProbe probe(window);
@@ -253,7 +157,6 @@ private slots:
 
     void anchorPositionText()
     {
-        FakeDesktop *fake = installDesktop();
         fake->cursor = QPoint(50, 60);
         Vikaro window;
         VikaroProbe probe(window);
