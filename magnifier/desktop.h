@@ -31,5 +31,11 @@ void setDesktop(std::unique_ptr<Desktop> replacement);
 
 // The portable implementation on the toolkit's cursor and screen grab.
 std::unique_ptr<Desktop> createToolkitDesktop();
-// The fastest implementation this platform has (falls back to the portable one).
+// The X11 implementation, on an xcb connection of its own to the display the toolkit shows on
+// ($DISPLAY): one round trip for the pointer, one MIT-SHM get-image for a grab (a plain
+// get-image where shared memory cannot be had). Null when this build has no xcb, the display
+// cannot be reached or is not the toolkit's, or its pixels are not 32-bit xRGB.
+std::unique_ptr<Desktop> createX11Desktop();
+// The fastest implementation this platform has: the X11 one while the toolkit runs on xcb,
+// else (or when that one cannot be had) the portable one.
 std::unique_ptr<Desktop> createPlatformDesktop();

@@ -1,8 +1,12 @@
 #include "magnify.h"
 
 #include <QImage>
+#include <QPainter>
+#include <QWidget>
 
 #include <algorithm>
+
+#include "sightgeometry.h"
 
 QImage magnified(const QImage &source, int factor)
 {
@@ -19,4 +23,21 @@ QImage magnified(const QImage &source, int factor)
             std::copy_n(first, out.width(), reinterpret_cast<QRgb *>(out.scanLine(y * factor + row)));
     }
     return out;
+}
+
+void drawSightOn(QPaintDevice &picture, int type, int factor, int span)
+{
+    const SightFigure figure = sightFigure(type, factor, span);
+    if (!figure.hasFrame && figure.lines.isEmpty())
+        return;
+    QPainter painter(&picture);
+    paintSight(painter, type, factor, span);
+}
+
+void setStyleSheetIfChanged(QWidget *widget, const QString &style)
+{
+    if (widget->styleSheet() == style)
+        return;
+    widget->setStyleSheet(style);
+    widget->update();
 }

@@ -2,7 +2,6 @@
 
 #include <QDebug>
 #include <QLabel>
-#include <QPainter>
 #include <QTimer>
 #include <QWindow>
 
@@ -10,7 +9,6 @@
 #include "desktop.h"
 #include "magnify.h"
 #include "monitors.h"
-#include "sightgeometry.h"
 
 void Vikaro::manageTimouts()
 {
@@ -24,14 +22,25 @@ void Vikaro::manageTimouts()
     const int monitor = screenIndexAt(pointer);
     const int half = zoomSpan / 2;
     const QRect square(pointer.x() - half, pointer.y() - half, zoomSpan, zoomSpan);
-    magnify(desktop().grab(screenFor(monitor), square));
-    drawSight();
-    zoomLabel->setPixmap(zoomPixmap);
+    showPicture(desktop().grab(screenFor(monitor), square));
     readCentreColor();
     showColorTexts(pointer, monitor);
     showSwatches();
-    zoomLabel->update();
     timer->start(tickInterval);
+}
+
+// The same square under the same sight and zoom makes the same picture: the one shown stays,
+// without enlarging and repainting it again (most ticks while the pointer rests).
+void Vikaro::showPicture(const QImage &grabbed)
+{
+    if (grabbed == zoomSource && gridType == zoomSourceSight && zoomPixmap.width() == grabbed.width() * zoomFactor)
+        return;
+    zoomSource = grabbed;
+    zoomSourceSight = gridType;
+    magnify(grabbed);
+    drawSight();
+    zoomLabel->setPixmap(zoomPixmap);
+    zoomLabel->update();
 }
 
 void Vikaro::magnify(const QImage &grabbed)
@@ -41,8 +50,7 @@ void Vikaro::magnify(const QImage &grabbed)
 
 void Vikaro::drawSight()
 {
-    QPainter painter(&zoomPixmap);
-    paintSight(painter, gridType, zoomFactor, zoomSpan);
+    drawSightOn(zoomPixmap, gridType, zoomFactor, zoomSpan);
 }
 
 // The top-left pixel of the centre block shows the screen pixel under the pointer; the sight
@@ -65,10 +73,8 @@ void Vikaro::showSwatches()
 {
     const QString style8 = swatchStyle(currentColor);
     const QString style4 = swatchStyle(colour4(currentColor));
-    swatch8->setStyleSheet(style8);
-    swatch8->update();
-    swatch4->setStyleSheet(style4);
-    swatch4->update();
+    setStyleSheetIfChanged(swatch8, style8);
+    setStyleSheetIfChanged(swatch4, style4);
     qDebug() << style8 << "   " << style4;
 }
 

@@ -73,6 +73,7 @@ private:
 
     // one sampling tick, in order
     void placeExactly();
+    void showPicture(const QImage &grabbed);
     void magnify(const QImage &grabbed);
     void drawSight();
     void readCentreColor();
@@ -115,6 +116,8 @@ private:
     QLabel *hexLabel = nullptr;
     QLabel *zoomLabel = nullptr;
     QPixmap zoomPixmap;
+    QImage zoomSource;        // the grabbed square zoomPixmap was made from
+    int zoomSourceSight = -1; // and the sight type painted on it
     QPoint anchor;
     quint32 currentColor = 0; // 0x00RRGGBB; black until the first sample
     QSize zoomSize;

@@ -1,0 +1,212 @@
+// vikaro_phases [TICKS]: where the CPU time of one sampling tick goes, on the X display in
+// $DISPLAY (a private Xvfb server: it paints the desktop and moves the pointer).
+//
+// It shows the real main window, with the program's style sheet and the keyboard focus, on
+// the server's black root and then on a pattern (a new picture and colour every tick). On
+// each, TICKS times (200 by default), 30 ms apart, it moves the pointer to a new place beside
+// the window and runs the steps of a tick one by one, in the tick's order and under its rules
+// (Vikaro::manageTimouts and the helpers it calls), on the window's own widgets, each timed in
+// process CPU time; then the repaint and flush that follow. Then it times whole ticks the same
+// way, to check that the steps add up. Prints mean microseconds per tick.
+
+#include <QApplication>
+#include <QDebug>
+#include <QEventLoop>
+#include <QFile>
+#include <QScreen> // complete for the window's QPointer<QScreen> list
+#include <QTimer>
+#include <QtTest>
+
+#include <ctime>
+#include <functional>
+#include <vector>
+
+#include "app/languages.h"
+#include "app/platform.h"
+#include "app/startup.h"
+#include "magnifier/colortext.h"
+#include "magnifier/desktop.h"
+#include "magnifier/magnify.h"
+#include "magnifier/monitors.h"
+#include "resources/resourcepaths.h"
+#include "support/vikaroprobe.h"
+#include "xdriver.h"
+
+namespace {
+
+double processCpuUs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
+}
+
+struct Phase
+{
+    const char *name;
+    std::function<void()> run;
+};
+
+// What one tick has in hand from step to step.
+struct TickState
+{
+    QPoint pointer;
+    int monitor = 0;
+    QImage grabbed;
+    QImage shownSquare; // what the shown picture was made from, as the window keeps it
+    bool newPicture = false;
+    QPixmap picture;
+    quint32 colour = 0;
+};
+
+void applyStyleSheet()
+{
+    QFile file(resources::styleSheet);
+    if (file.open(QIODevice::ReadOnly))
+        qApp->setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+// The idle time between two ticks, with the events of the display handled meanwhile.
+void idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void repaintAndFlush(Vikaro &window)
+{
+    QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
+}
+
+std::vector<Phase> tickPhases(Vikaro &window, VikaroProbe &probe, TickState &s)
+{
+    return {
+        {"pointer position", [&] { s.pointer = desktop().cursorPos(); }},
+        {"grab the square", [&] {
+             s.monitor = screenIndexIn(probe.screenRects(), s.pointer);
+             const int half = probe.zoomSpan() / 2;
+             const QRect square(s.pointer.x() - half, s.pointer.y() - half, probe.zoomSpan(), probe.zoomSpan());
+             s.grabbed = desktop().grab(probe.screens().value(s.monitor), square);
+         }},
+        {"same square as shown?", [&] {
+             s.newPicture = s.grabbed != s.shownSquare;
+             if (s.newPicture)
+                 s.shownSquare = s.grabbed;
+         }},
+        {"magnify", [&] {
+             if (s.newPicture)
+                 s.picture = QPixmap::fromImage(magnified(s.grabbed, probe.zoomFactor()));
+         }},
+        {"sight", [&] {
+             if (s.newPicture)
+                 drawSightOn(s.picture, gridType, probe.zoomFactor(), probe.zoomSpan());
+         }},
+        {"show the picture", [&] {
+             if (!s.newPicture)
+                 return;
+             probe.zoomLabel()->setPixmap(s.picture);
+             probe.zoomLabel()->update();
+         }},
+        {"centre colour", [&] {
+             const int centre = (probe.zoomSpan() / 2) * probe.zoomFactor();
+             s.colour = s.picture.toImage().pixel(centre, centre) & 0x00FFFFFFu;
+         }},
+        {"colour and position texts", [&] {
+             probe.hexLabel()->setText(hexText(s.colour));
+             probe.decLabel()->setText(decText(s.colour));
+             probe.positionLabel()->setText(monitorPositionText(s.pointer, s.monitor, probe.screenRects().value(s.monitor)));
+         }},
+        {"swatches and debug line", [&] {
+             const QString style8 = swatchStyle(s.colour);
+             const QString style4 = swatchStyle(colour4(s.colour));
+             setStyleSheetIfChanged(probe.swatch8(), style8);
+             setStyleSheetIfChanged(probe.swatch4(), style4);
+             qDebug() << style8 << "   " << style4;
+         }},
+        {"repaint and flush", [&] { repaintAndFlush(window); }},
+    };
+}
+
+// Runs `steps` once per tick at pointer positions beside the window, 30 ms apart; returns
+// the mean microseconds of each.
+std::vector<double> timeTicks(std::vector<Phase> &steps, XDriver &x, const Area &area, int ticks)
+{
+    std::vector<double> totals(steps.size());
+    for (int tick = 0; tick < ticks; ++tick) {
+        x.warp(area.x + (tick * 37) % area.width, area.y + (tick * 23) % area.height);
+        idle(Vikaro::tickInterval);
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            const double start = processCpuUs();
+            steps[i].run();
+            totals[i] += processCpuUs() - start;
+        }
+    }
+    for (double &total : totals)
+        total /= ticks;
+    return totals;
+}
+
+double sum(const std::vector<double> &values)
+{
+    double total = 0;
+    for (double value : values)
+        total += value;
+    return total;
+}
+
+void printRows(const std::vector<Phase> &steps, const std::vector<double> &blank, const std::vector<double> &pattern)
+{
+    for (std::size_t i = 0; i < steps.size(); ++i)
+        std::printf("  %-30s %9.1f %9.1f\n", steps[i].name, blank[i], pattern[i]);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const int ticks = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    if (!prepareSession())
+        return 1;
+    setApplicationIdentity();
+    QApplication app(argc, argv);
+    appInstance = &app;
+    applyStyleSheet();
+    XDriver x;
+    x.warp(20, 20);
+
+    Vikaro window;
+    VikaroProbe probe(window);
+    window.show();
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window))
+        return 1;
+    const QRect frame = window.frameGeometry();
+    const Area area = x.areaBeside({1, frame.x(), frame.y(), frame.width(), frame.height()});
+    frozen = true; // the window's own timer keeps away while the steps are timed one by one
+
+    TickState state;
+    std::vector<Phase> steps = tickPhases(window, probe, state);
+    std::vector<Phase> whole{{"whole tick", [&] {
+                                  frozen = false;
+                                  probe.tick();
+                                  frozen = true;
+                              }},
+                             {"repaint and flush", [&] { repaintAndFlush(window); }}};
+    std::vector<double> stepTimes[2], wholeTimes[2];
+    for (int scene = 0; scene < 2; ++scene) {
+        x.show(scene == 0 ? XDriver::Scene::Blank : XDriver::Scene::Pattern);
+        stepTimes[scene] = timeTicks(steps, x, area, ticks);
+        wholeTimes[scene] = timeTicks(whole, x, area, ticks);
+    }
+
+    std::printf("Phases of one tick: process CPU microseconds, mean of %d ticks, Xvfb %dx%d\n", ticks, x.width(),
+                x.height());
+    std::printf("  %-30s %9s %9s\n", "", "blank", "pattern");
+    printRows(steps, stepTimes[0], stepTimes[1]);
+    std::printf("  %-30s %9.1f %9.1f\n", "sum of the phases", sum(stepTimes[0]), sum(stepTimes[1]));
+    std::printf("Whole ticks, timed the same way:\n");
+    printRows(whole, wholeTimes[0], wholeTimes[1]);
+    std::printf("  %-30s %9.1f %9.1f\n", "tick with its repaint", sum(wholeTimes[0]), sum(wholeTimes[1]));
+    return 0;
+}
