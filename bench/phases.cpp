@@ -118,11 +118,10 @@ std::vector<Phase> tickPhases(Vikaro &window, VikaroProbe &probe, TickState &s)
              probe.positionLabel()->setText(monitorPositionText(s.pointer, s.monitor, probe.screenRects().value(s.monitor)));
          }},
         {"swatches and debug line", [&] {
-             const QString style8 = swatchStyle(s.colour);
-             const QString style4 = swatchStyle(colour4(s.colour));
-             setStyleSheetIfChanged(probe.swatch8(), style8);
-             setStyleSheetIfChanged(probe.swatch4(), style4);
-             qDebug() << style8 << "   " << style4;
+             const quint32 reduced = colour4(s.colour);
+             probe.swatch8()->setColor(s.colour);
+             probe.swatch4()->setColor(reduced);
+             qDebug() << swatchStyle(s.colour) << "   " << swatchStyle(reduced);
          }},
         {"repaint and flush", [&] { repaintAndFlush(window); }},
     };

@@ -95,6 +95,7 @@ bool Vikaro::applyKey(int key, QPoint &pointer)
     case Qt::Key_U:
         frozen = (key == Qt::Key_F);
         refreshLayout();
+        resumeSampling();
         return true;
     case Qt::Key_G: {
         gridType = gridType + 1 > 4 ? 0 : gridType + 1;

@@ -2,7 +2,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QWidget>
 
 #include <algorithm>
 
@@ -32,12 +31,4 @@ void drawSightOn(QPaintDevice &picture, int type, int factor, int span)
         return;
     QPainter painter(&picture);
     paintSight(painter, type, factor, span);
-}
-
-void setStyleSheetIfChanged(QWidget *widget, const QString &style)
-{
-    if (widget->styleSheet() == style)
-        return;
-    widget->setStyleSheet(style);
-    widget->update();
 }

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "app/languages.h"
+#include "colorswatch.h"
 #include "dialogs/caboutdlg.h"
 #include "dialogs/chelpdlg.h"
 #include "dialogs/coptionsdlg.h"
@@ -59,8 +60,10 @@ void Vikaro::buildUi()
     hexLabel->setGeometry(40, 53, 135, 20);
     swatchPanel = makeLabel(this);
     swatchPanel->setStyleSheet(translucentPanel);
-    swatch8 = makeLabel(swatchPanel, tr("La Couleur du pixel actif (8 bits)."));
-    swatch4 = makeLabel(swatchPanel, tr("La Couleur du pixel actif (4 bits)."));
+    swatch8 = new ColorSwatch(swatchPanel);
+    swatch8->setToolTip(tr("La Couleur du pixel actif (8 bits)."));
+    swatch4 = new ColorSwatch(swatchPanel);
+    swatch4->setToolTip(tr("La Couleur du pixel actif (4 bits)."));
     decLabel = makeLabel(this, tr("Valeur RGB en décimal de la couleur du pixel actif."));
     decLabel->setGeometry(62, 116, 129, 20);
     zoomPanel = makeLabel(this);
@@ -116,4 +119,5 @@ void Vikaro::enterEvent(QEvent *)
 void Vikaro::leaveEvent(QEvent *)
 {
     pointerInside = false;
+    resumeSampling();
 }

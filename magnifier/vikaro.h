@@ -16,6 +16,7 @@
 class CAboutDlg;
 class CHelpDlg;
 class CLabel;
+class ColorSwatch;
 class COptionsDlg;
 class QImage;
 class QLabel;
@@ -71,6 +72,8 @@ private:
     void buildColorMemory();
     void restoreEstimatedPosition();
 
+    void resumeSampling();
+
     // one sampling tick, in order
     void placeExactly();
     void showPicture(const QImage &grabbed);
@@ -104,8 +107,8 @@ private:
     CLabel *normalIcon = nullptr;
     CLabel *optionsIcon = nullptr;
     CLabel *saveColorsButton = nullptr;
-    QLabel *swatch8 = nullptr;
-    QLabel *swatch4 = nullptr;
+    ColorSwatch *swatch8 = nullptr;
+    ColorSwatch *swatch4 = nullptr;
     std::array<QLabel *, storedColorCount> memFrames = {};
     std::array<QLabel *, storedColorCount> memSwatches = {};
     std::array<QLabel *, storedColorCount> memKeys = {};

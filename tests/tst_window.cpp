@@ -37,32 +37,44 @@ private slots:
         QCOMPARE(probe.currentColor(), 0u);
     }
 
-    void guardStopsTheTick_data()
+    // A paused tick does nothing and lets the timer rest; what ends the pause starts it again.
+    void pauseAndResume_data()
     {
         QTest::addColumn<int>("guard");
-        QTest::newRow("pointer inside") << 0;
-        QTest::newRow("frozen") << 1;
-        QTest::newRow("another window focused") << 2;
+        QTest::newRow("pointer inside, then it leaves") << 0;
+        QTest::newRow("frozen, then U") << 1;
+        QTest::newRow("another window focused, then ours again") << 2;
     }
-    void guardStopsTheTick()
+    void pauseAndResume()
     {
         QFETCH(int, guard);
         fake->cursor = QPoint(10, 10);
         Vikaro window;
         VikaroProbe probe(window);
+        window.winId();
+        probe.focusChanged(window.windowHandle());
         probe.tick();
         const QString before = probe.hexLabel()->text();
         pointerInside = guard == 0;
         frozen = guard == 1;
-        appActive = guard != 2;
+        if (guard == 2)
+            probe.focusChanged(nullptr);
         fake->cursor = QPoint(300, 200);
         const int grabs = fake->grabs;
         probe.tick();
         QCOMPARE(fake->grabs, grabs);
         QCOMPARE(probe.hexLabel()->text(), before);
+        QVERIFY(!probe.timer()->isActive());
+        if (guard == 0) {
+            QEvent leave(QEvent::Leave);
+            QApplication::sendEvent(&window, &leave);
+        } else if (guard == 1) {
+            QTest::keyClick(&window, Qt::Key_U);
+        } else {
+            probe.focusChanged(window.windowHandle());
+        }
         QVERIFY(probe.timer()->isActive());
-        pointerInside = frozen = false;
-        appActive = true;
+        QCOMPARE(probe.timer()->interval(), 30);
         probe.tick();
         QCOMPARE(probe.currentColor(), patternPixel(300, 200) & 0xFFFFFF);
     }

@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include "magnifier/colorswatch.h"
 #include "magnifier/vikaro.h"
 
 // Lets tests read and drive the main window's private state.
@@ -37,8 +38,8 @@ public:
     QLabel *hexLabel() const { return w.hexLabel; }
     QLabel *decLabel() const { return w.decLabel; }
     QLabel *positionLabel() const { return w.positionLabel; }
-    QLabel *swatch8() const { return w.swatch8; }
-    QLabel *swatch4() const { return w.swatch4; }
+    ColorSwatch *swatch8() const { return w.swatch8; }
+    ColorSwatch *swatch4() const { return w.swatch4; }
     QLabel *swatchPanel() const { return w.swatchPanel; }
     QLabel *zoomPanel() const { return w.zoomPanel; }
     QLabel *zoomLabel() const { return w.zoomLabel; }
