@@ -42,26 +42,13 @@ void copyToClipboard(const QString &text)
 // Modifiers and auto-repeat are not looked at: Ctrl+D copies like D, a held arrow repeats.
 void Vikaro::keyPressEvent(QKeyEvent *event)
 {
-    QPoint pointer = desktop().cursorPos();
     const int key = event->key();
-    switch (key) {
-    case Qt::Key_Insert:
-    case Qt::Key_0:
-        anchor = desktop().cursorPos();
-        anchorSet = true;
-        refreshLayout();
+    if (key == Qt::Key_Insert || key == Qt::Key_0 || key == Qt::Key_Delete || key == Qt::Key_Period) {
+        placeAnchor(key == Qt::Key_Insert || key == Qt::Key_0);
         event->accept();
         return;
-    case Qt::Key_Delete:
-    case Qt::Key_Period:
-        anchor = QPoint();
-        anchorSet = false;
-        refreshLayout();
-        event->accept();
-        return;
-    default:
-        break;
     }
+    QPoint pointer = desktop().cursorPos();
     if (!applyKey(key, pointer)) {
         qDebug() << "---key = " << QStringLiteral("0x%1").arg(key, 8, 16, QLatin1Char('0')).toUpper();
         QWidget::keyPressEvent(event);
@@ -69,6 +56,14 @@ void Vikaro::keyPressEvent(QKeyEvent *event)
     }
     event->accept();
     desktop().setCursorPos(pointer);
+}
+
+// Sets the anchor on the pointer, or clears it; the pointer itself stays where it is.
+void Vikaro::placeAnchor(bool set)
+{
+    anchor = set ? desktop().cursorPos() : QPoint();
+    anchorSet = set;
+    refreshLayout();
 }
 
 // The commands after which the pointer is set (back) to `pointer`; false for keys we leave.

@@ -90,6 +90,7 @@ private:
 
     // keys
     bool applyKey(int key, QPoint &pointer);
+    void placeAnchor(bool set);
     void storeColor(int slot);
     void stepZoom(int delta);
     void onClipRgbDec();
