@@ -1,26 +1,11 @@
-#include <QApplication>
-#include <QCheckBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QtTest>
-
-#include "app/languages.h"
-#include "app/startup.h"
-#include "dialogs/caboutdlg.h"
-#include "dialogs/chelpdlg.h"
-#include "dialogs/clabel.h"
-#include "dialogs/coptionsdlg.h"
-#include "dialogs/mymessagebox.h"
 #include "dialogs/version.h"
-#include "resources/resourcepaths.h"
-#include "settings/cdata.h"
-#include "support/fakedesktop.h"
 #include "support/testsupport.h"
-#include "support/vikaroprobe.h"
+
+// The colour memory panel, the side menu and the dialogs it opens.
 
 namespace {
 
-// Presses are counted by the parent too, to see whether they travel on.
+// Counts the presses that reach it, to see whether a child passed them on.
 class PressCounter : public QWidget
 {
 public:
@@ -30,23 +15,20 @@ protected:
     void mousePressEvent(QMouseEvent *) override { ++presses; }
 };
 
-QList<CLabel *> flagsOf(COptionsDlg &dialog)
+QList<QLabel *> layersOf(CLabel &label)
 {
-    return dialog.findChildren<CLabel *>();
+    return label.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+// Names the toolkit version the program was built with, not the one it runs on.
+QString toolkitSentence()
+{
+    return "Vikaro est un programme réalisé en C++ avec le framework Qt " QT_VERSION_STR;
 }
 
 bool highlighted(CLabel *flag)
 {
-    const QList<QLabel *> children = flag->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
-    return !children.isEmpty() && children.first()->isVisibleTo(flag);
-}
-
-QStringList labelTexts(QWidget &dialog)
-{
-    QStringList texts;
-    for (QLabel *label : dialog.findChildren<QLabel *>())
-        texts.append(label->text());
-    return texts;
+    return !layersOf(*flag).isEmpty() && layersOf(*flag).first()->isVisibleTo(flag);
 }
 
 } // namespace
@@ -56,151 +38,219 @@ class TestDialogs : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
+    void init() { startFresh(); }
+
+    void storedColours_data()
     {
-        sandbox::reset();
-        resetProcessState();
-        useFakeDesktop(QSize(64, 64));
+        QTest::addColumn<QStringList>("stored"); // "slot=text"; the first slot's row is looked at
+        QTest::addColumn<bool>("inHex");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("rgba");
+        QTest::addColumn<QString>("clipboard"); // after the export, which leaves it alone if nothing is stored
+        const QString br = "<br/>";
+        QTest::newRow("nothing stored warns") << QStringList() << false << "" << "0,0,0,0" << "before";
+        QTest::newRow("alpha 0 counts empty") << QStringList{"4=16777215"} << true << "" << "255,255,255,0" << "before";
+        QTest::newRow("alpha 0x80 half transparent and counts, decimal")
+            << QStringList{"1=-2130771968"} << false << "255,  0,  0" << "255,0,0,128" << "#FF0000<BR/>" + br.repeated(11);
+        QTest::newRow("alpha 0x80 in hex") << QStringList{"1=-2130771968"} << true << "#FF0000" << "255,0,0,128"
+                                           << "#FF0000<BR/>" + br.repeated(11);
+        QTest::newRow("opaque black counts, hex") << QStringList{"2=-16777216"} << true << "#000000" << "0,0,0,255"
+                                                  << br + "#000000<BR/>" + br.repeated(10);
+        QTest::newRow("opaque black in decimal") << QStringList{"2=-16777216"} << false << "  0,  0,  0" << "0,0,0,255"
+                                                 << br + "#000000<BR/>" + br.repeated(10);
+        QTest::newRow("only F12 blue") << QStringList{"12=-16776961"} << true << "#0000FF" << "0,0,255,255"
+                                       << br.repeated(11) + "#0000FF<BR/>";
+        QTest::newRow("F1 and F3") << QStringList{"3=-1", "1=-15553740"} << true << "#FFFFFF" << "255,255,255,255"
+                                   << "#12AB34<BR/><br/>#FFFFFF<BR/>" + br.repeated(9);
+    }
+    // The rows of the colour memory panel, and the export through its button: the clipboard and
+    // the box that says what was done (without blocking).
+    void storedColours()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(bool, inHex);
+        QFETCH(QString, value);
+        QFETCH(QString, rgba);
+        QFETCH(QString, clipboard);
+        QGuiApplication::clipboard()->setText("before");
+        for (const QString &pair : stored)
+            sandbox::setRaw("Color F" + pair.section('=', 0, 0), pair.section('=', 1));
+        sandbox::setRaw("FX in Hexa", inHex ? "1" : "0");
+        VikaroProbe w;
+        const int slot = stored.isEmpty() ? 6 : stored.first().section('=', 0, 0).toInt() - 1;
+        QCOMPARE(w.memValue(slot)->text(), value);
+        QCOMPARE(w.memSwatch(slot)->styleSheet(), "QLabel { background: rgba(" + rgba + "); }");
+        QCOMPARE((QStringList{w.memKey(6)->text(), w.memKey(9)->text()}), (QStringList{"F 7:", "F10:"}));
+        QCOMPARE((QList<QRect>{w.memKey(11)->geometry(), w.memFrame(11)->geometry(), w.memSwatch(11)->geometry(),
+                               w.memValue(11)->geometry()}),
+                 (QList<QRect>{QRect(0, 242, 130, 22), QRect(40, 242, 30, 21), QRect(41, 243, 28, 19), QRect(78, 242, 130, 22)}));
+        QString text;
+        int icon = -1;
+        whenModalShows([&](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            QVERIFY(box);
+            text = box->text();
+            icon = box->icon();
+        });
+        QTest::mouseClick(w.saveColorsButton(), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+        if (clipboard == "before") {
+            QCOMPARE(icon, int(QMessageBox::Warning));
+            QCOMPARE(text, QString("!!! Aucune couleur<br/>n'a été sauvée dans le presse-papiers !!!"));
+        } else {
+            QCOMPARE(icon, int(QMessageBox::Information));
+            QCOMPARE(text, "Les couleurs suivantes<br/>ont été copiées dans le presse-papiers.<br/><br/>" + clipboard);
+        }
     }
 
-    void clickedOncePerPress_data()
+    // The mask keeps the two top rows, the bottom row and the outer columns of a light
+    // translucent frame; the colour square shows through inside.
+    void memoryFrame()
+    {
+        VikaroProbe w;
+        const QImage frame = w.memFrame(0)->pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(frame.size(), QSize(30, 22));
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x)
+                QCOMPARE(qAlpha(frame.pixel(x, y)), (y <= 1 || y == 21 || x == 0 || x == 29) ? 111 : 0);
+    }
+
+    void placesAndTexts()
+    {
+        VikaroProbe w;
+        QList<QRect> places;
+        for (QWidget *part : QList<QWidget *>{w.optionsIcon(), w.helpIcon(), w.aboutIcon(), w.moreIcon(), w.normalIcon(),
+                                              w.saveColorsButton()})
+            places << part->geometry();
+        QCOMPARE(places, (QList<QRect>{QRect(3, 0, 48, 48), QRect(53, 0, 48, 48), QRect(99, 0, 48, 48), QRect(156, 0, 48, 48),
+                                       QRect(156, 0, 48, 48), QRect(220, 325, 150, 25)}));
+        QCOMPARE(w.saveColorsButton()->text(), QString("Sauver ces couleurs\r\ndans le presse-papiers"));
+    }
+
+    void sideMenuToggles()
+    {
+        const auto shown = [](VikaroProbe &p) {
+            p.window()->show();
+            return QList<QVariant>{p.window()->size(), p.moreIcon()->isVisible(), p.normalIcon()->isVisible()};
+        };
+        const QList<QVariant> narrow{QSize(205, 362), true, false}, wide{QSize(405, 362), false, true};
+        VikaroProbe w;
+        QCOMPARE(shown(w), narrow);
+        QTest::mouseClick(w.moreIcon(), Qt::LeftButton);
+        QCOMPARE(shown(w), wide);
+        VikaroProbe nextStart;
+        QCOMPARE(shown(nextStart), wide);
+        QTest::mouseClick(w.normalIcon(), Qt::LeftButton);
+        QCOMPARE(shown(w), narrow);
+    }
+
+    void labelClicks_data()
     {
         QTest::addColumn<int>("button");
-        QTest::newRow("left") << int(Qt::LeftButton);
-        QTest::newRow("right") << int(Qt::RightButton);
-        QTest::newRow("middle") << int(Qt::MiddleButton);
+        QTest::addColumn<bool>("doubleClick");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("left press") << int(Qt::LeftButton) << false << 1;
+        QTest::newRow("right press") << int(Qt::RightButton) << false << 1;
+        QTest::newRow("middle press") << int(Qt::MiddleButton) << false << 1;
+        QTest::newRow("double click emits twice") << int(Qt::LeftButton) << true << 2;
     }
-    void clickedOncePerPress()
+    // Once per press of any button, and the press is not passed to the parent.
+    void labelClicks()
     {
         QFETCH(int, button);
+        QFETCH(bool, doubleClick);
+        QFETCH(int, clicks);
         PressCounter parent;
         CLabel label(&parent);
-        label.setupIcon(resources::helpIcon, QRect(0, 0, 48, 48), false, false);
         QSignalSpy spy(&label, &CLabel::clicked);
-        QTest::mousePress(&label, Qt::MouseButton(button));
-        QCOMPARE(spy.count(), 1);
+        QTest::mouseClick(&label, Qt::MouseButton(button));
+        if (doubleClick)
+            QTest::mouseDClick(&label, Qt::MouseButton(button));
+        QCOMPARE(spy.count(), clicks);
         QCOMPARE(parent.presses, 0);
-        QTest::mouseRelease(&label, Qt::MouseButton(button));
-        QCOMPARE(spy.count(), 1);
     }
 
-    void doubleClickEmitsTwice()
-    {
-        CLabel label;
-        QSignalSpy spy(&label, &CLabel::clicked);
-        // What a double click delivers: a press, a release, then the double click itself.
-        QTest::mouseClick(&label, Qt::LeftButton);
-        QTest::mouseDClick(&label, Qt::LeftButton);
-        QCOMPARE(spy.count(), 2);
-    }
-
-    void iconOffsets_data()
+    void labelIcon_data()
     {
         QTest::addColumn<QString>("image");
         QTest::addColumn<QRect>("rect");
         QTest::addColumn<QRect>("imageRect");
-        QTest::newRow("48 in 48 at the corner") << resources::helpIcon << QRect(53, 0, 48, 48) << QRect(0, 0, 48, 48);
-        QTest::newRow("flag centred in its cell") << resources::flagUk << QRect(65, 5, 54, 42) << QRect(3, 4, 48, 34);
+        QTest::newRow("48 in 48 at 0,0") << resources::helpIcon << QRect(53, 0, 48, 48) << QRect(0, 0, 48, 48);
+        QTest::newRow("48x34 flag in 54x42 at 3,4") << resources::flagUk << QRect(65, 5, 54, 42) << QRect(3, 4, 48, 34);
+        QTest::newRow("larger image clipped evenly") << resources::makerLogo << QRect(0, 0, 54, 42) << QRect(-48, 2, 150, 37);
+        QTest::newRow("empty rect only sets the picture") << resources::helpIcon << QRect() << QRect();
     }
-    void iconOffsets()
+    // From the bottom: the highlight over the whole label, the image, the dimming overlay.
+    // Without them, setHighlighted does nothing.
+    void labelIcon()
     {
         QFETCH(QString, image);
         QFETCH(QRect, rect);
         QFETCH(QRect, imageRect);
         QWidget parent;
         CLabel label(&parent);
+        label.setGeometry(7, 8, 20, 20);
         label.setupIcon(image, rect, true, true);
+        if (rect.isEmpty()) {
+            label.setHighlighted(true);
+            QCOMPARE(label.geometry(), QRect(7, 8, 20, 20));
+            QVERIFY(label.children().isEmpty());
+            QVERIFY(!label.pixmap(Qt::ReturnByValue).isNull());
+            return;
+        }
         QCOMPARE(label.geometry(), rect);
-        const QList<QLabel *> children = label.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(children.size(), 3);
-        QCOMPARE(children.at(0)->geometry(), QRect(QPoint(), rect.size())); // highlight, bottom
-        QCOMPARE(children.at(1)->geometry(), imageRect);                   // image
-        QCOMPARE(children.at(2)->geometry(), imageRect);                   // overlay, top
-        QVERIFY(!children.at(1)->pixmap(Qt::ReturnByValue).isNull());
-        QCOMPARE(children.at(2)->styleSheet(), QString("QLabel { background: rgba(50, 50, 50, 160); }"));
+        const QList<QLabel *> layers = layersOf(label);
+        QCOMPARE(layers.size(), 3);
+        QCOMPARE((QList<QRect>{layers[0]->geometry(), layers[1]->geometry(), layers[2]->geometry()}),
+                 (QList<QRect>{QRect(QPoint(), rect.size()), imageRect, imageRect}));
+        QVERIFY(!layers[1]->pixmap(Qt::ReturnByValue).isNull());
         label.setupIcon(image, rect, false, false);
-        QCOMPARE(label.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly).size(), 3);
+        QCOMPARE(layersOf(label).size(), 3);
         QVERIFY(!highlighted(&label));
     }
 
-    // An image larger than its cell is centred with negative offsets, clipped evenly.
-    void largerImageClippedEvenly()
-    {
-        QWidget parent;
-        CLabel label(&parent);
-        label.setupIcon(resources::makerLogo, QRect(0, 0, 54, 42), false, false);
-        const QList<QLabel *> children = label.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(children.at(1)->geometry(), QRect(-48, 2, 150, 37));
-    }
-
-    void emptyRectOnlySetsPicture()
-    {
-        QWidget parent;
-        CLabel label(&parent);
-        label.setGeometry(7, 8, 20, 20);
-        label.setupIcon(resources::helpIcon, QRect(), false, false);
-        QCOMPARE(label.geometry(), QRect(7, 8, 20, 20));
-        QVERIFY(label.children().isEmpty());
-        QVERIFY(!label.pixmap(Qt::ReturnByValue).isNull());
-        label.setHighlighted(true); // no highlight yet: nothing happens
-    }
-
-    void messageBoxTrailingSpace()
-    {
-        MyMessageBox box(QMessageBox::Warning, "Vikaro info:", QString::fromUtf8("Cette langue n'est pas encore disponible."),
-                         QMessageBox::NoButton, nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-        QCOMPARE(box.text(), QString::fromUtf8("Cette langue n'est pas encore disponible. "));
-        QVERIFY(!box.windowIcon().isNull());
-        box.setText("later");
-        QCOMPARE(box.text(), QString("later"));
-        MyMessageBox empty(QMessageBox::Warning, "t", QString(), QMessageBox::NoButton, nullptr, Qt::Dialog);
-        QCOMPARE(empty.text(), QString(" "));
-    }
-
-    void flagsHighlight_data()
+    void perLanguage_data()
     {
         QTest::addColumn<int>("language");
-        QTest::addColumn<QList<bool>>("lit");
-        QTest::newRow("French") << 0 << QList<bool>{true, false, false, false, false};
-        QTest::newRow("English only") << 1 << QList<bool>{false, true, false, false, false};
-        QTest::newRow("Portuguese") << 2 << QList<bool>{false, false, true, false, false};
-        QTest::newRow("German stored: none") << 3 << QList<bool>{false, false, false, false, false};
+        QTest::addColumn<QString>("tip");      // of the options icon
+        QTest::addColumn<QList<bool>>("flags"); // lit in the options dialog
+        const QString fr = "Préférences de l'utilisateur...", en = "User preferences...", pt = "Zzzzzzzzz...";
+        QTest::newRow("French") << 0 << fr + "<br/>" + en + "<br/>" + pt << QList<bool>{true, false, false, false, false};
+        QTest::newRow("only English") << 1 << en + "<br/>" + fr + "<br/>" + pt << QList<bool>{false, true, false, false, false};
+        QTest::newRow("Portuguese") << 2 << pt + "<br/>" + fr + "<br/>" + en << QList<bool>{false, false, true, false, false};
+        QTest::newRow("German: tip as English, no flag") << 3 << en + "<br/>" + fr + "<br/>" + pt
+                                                         << QList<bool>{false, false, false, false, false};
     }
-    void flagsHighlight()
+    // The options tooltip puts the user's language first; the dialog lights its flag alone.
+    void perLanguage()
     {
         QFETCH(int, language);
-        QFETCH(QList<bool>, lit);
+        QFETCH(QString, tip);
+        QFETCH(QList<bool>, flags);
         languageIndex = language;
+        QCOMPARE(VikaroProbe().optionsIcon()->toolTip(), tip);
         COptionsDlg dialog;
-        QList<bool> seen;
-        for (CLabel *flag : flagsOf(dialog))
-            seen.append(highlighted(flag));
-        QCOMPARE(seen, lit);
+        QList<bool> lit;
+        for (CLabel *flag : dialog.findChildren<CLabel *>())
+            lit << highlighted(flag);
+        QCOMPARE(lit, flags);
     }
 
-    void optionsLayout()
+    void optionsDialog()
     {
         COptionsDlg dialog;
         QCOMPARE(dialog.minimumSize(), QSize(500, 110));
         QCOMPARE(dialog.maximumSize(), QSize(990, 510));
-        QCOMPARE(dialog.accessibleName(), QString("COptionsDlg"));
-        QVERIFY(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
-        const QList<CLabel *> flags = flagsOf(dialog);
-        QCOMPARE(flags.size(), 5);
         QStringList tips;
-        for (CLabel *flag : flags)
-            tips.append(flag->toolTip());
-        QCOMPARE(tips, (QStringList{QString::fromUtf8("Français"), "English", "Braziou", "Echpagnol", "Deutsch"}));
-        QCOMPARE(flags.at(4)->geometry(), QRect(245, 5, 54, 42));
-        QVERIFY(flags.at(3)->findChildren<QLabel *>().last()->isVisibleTo(flags.at(3)));  // dimmed
-        QVERIFY(!flags.at(0)->findChildren<QLabel *>().last()->isVisibleTo(flags.at(0))); // not dimmed
+        for (CLabel *flag : dialog.findChildren<CLabel *>())
+            tips << flag->toolTip();
+        QCOMPARE(tips, (QStringList{"Français", "English", "Braziou", "Echpagnol", "Deutsch"}));
         dialog.show();
-        const QList<QPushButton *> buttons = dialog.findChildren<QPushButton *>();
-        QPushButton *ok = buttons.at(0)->text() == "Ok" ? buttons.at(0) : buttons.at(1);
-        QPushButton *cancel = ok == buttons.at(0) ? buttons.at(1) : buttons.at(0);
+        QPushButton *ok = nullptr, *cancel = nullptr;
+        for (QPushButton *button : dialog.findChildren<QPushButton *>())
+            (button->text() == "Ok" ? ok : cancel) = button;
         QCOMPARE(cancel->text(), QString("Cancel"));
-        QVERIFY(cancel->geometry().x() < ok->geometry().x());
+        QVERIFY(cancel->x() < ok->x());
     }
 
     void unavailableLanguage_data()
@@ -209,6 +259,7 @@ private slots:
         QTest::newRow("Spanish") << 3;
         QTest::newRow("German") << 4;
     }
+    // Says so in a box (whose text gets a trailing space) and changes nothing.
     void unavailableLanguage()
     {
         QFETCH(int, flag);
@@ -216,198 +267,119 @@ private slots:
         COptionsDlg dialog;
         QString text, title;
         whenModalShows([&](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            text = box->text();
-            title = box->windowTitle();
+            text = qobject_cast<QMessageBox *>(modal)->text();
+            title = modal->windowTitle();
         });
-        QTest::mouseClick(flagsOf(dialog).at(flag), Qt::LeftButton);
-        QCOMPARE(text, QString::fromUtf8("Cette langue n'est pas encore disponible. "));
+        QTest::mouseClick(dialog.findChildren<CLabel *>().at(flag), Qt::LeftButton);
+        QCOMPARE(text, QString("Cette langue n'est pas encore disponible. "));
         QCOMPARE(title, QString("Vikaro info:"));
-        QVERIFY(highlighted(flagsOf(dialog).at(1)));
+        QVERIFY(highlighted(dialog.findChildren<CLabel *>().at(1)));
         QVERIFY(sandbox::raw("Language").isNull());
     }
 
-    void okAndCancel_data()
+    void optionsOkAndCancel_data()
     {
-        QTest::addColumn<bool>("pressOk");
+        QTest::addColumn<bool>("ok");
         QTest::addColumn<bool>("uncheck");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("hexa");
-        QTest::newRow("English then Cancel writes nothing") << false << false << 2 << QString() << QString();
-        QTest::newRow("English then Ok writes both") << true << false << 0 << "1" << "1";
-        QTest::newRow("unchecking hex and Ok stores 0") << true << true << 0 << "1" << "0";
+        QTest::newRow("English then Cancel writes nothing, the window goes on") << false << false << "1";
+        QTest::newRow("English then Ok writes both and rebuilds the window") << true << false << "1";
+        QTest::newRow("unchecking hex then Ok stores 0") << true << true << "0";
     }
-    void okAndCancel()
+    // Through the options icon; the dialog ends with 2 for Cancel, 0 for Ok.
+    void optionsOkAndCancel()
     {
-        QFETCH(bool, pressOk);
+        QFETCH(bool, ok);
         QFETCH(bool, uncheck);
-        QFETCH(int, result);
-        QFETCH(QString, language);
         QFETCH(QString, hexa);
-        fxInHex = true;
-        COptionsDlg dialog;
-        dialog.show();
-        QVERIFY(dialog.findChild<QCheckBox *>()->isChecked());
-        QTest::mouseClick(flagsOf(dialog).at(1), Qt::LeftButton);
-        if (uncheck)
-            dialog.findChild<QCheckBox *>()->setChecked(false);
-        for (QPushButton *button : dialog.findChildren<QPushButton *>())
-            if ((button->text() == "Ok") == pressOk)
-                QTest::mousePress(button, Qt::LeftButton);
-        QCOMPARE(dialog.result(), result);
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(sandbox::raw("Language"), language);
-        QCOMPARE(sandbox::raw("FX in Hexa"), hexa);
-        QCOMPARE(fxInHex, !uncheck);
-        QCOMPARE(languageIndex, pressOk ? 1 : 0);
-    }
-
-    // Ok restarts the window in the new language, Cancel leaves it running.
-    void menuOptionsRestarts_data()
-    {
-        QTest::addColumn<bool>("pressOk");
-        QTest::addColumn<int>("windowResult");
-        QTest::newRow("Ok ends the window with 1") << true << 1;
-        QTest::newRow("Cancel keeps it") << false << 0;
-    }
-    void menuOptionsRestarts()
-    {
-        QFETCH(bool, pressOk);
-        QFETCH(int, windowResult);
-        Vikaro window;
-        window.show();
-        VikaroProbe probe(window);
-        whenModalShows([pressOk](QWidget *modal) {
-            auto *dialog = qobject_cast<COptionsDlg *>(modal);
-            QVERIFY(dialog);
-            QTest::mouseClick(flagsOf(*dialog).at(1), Qt::LeftButton);
-            for (QPushButton *button : dialog->findChildren<QPushButton *>())
-                if ((button->text() == "Ok") == pressOk)
-                    QTest::mousePress(button, Qt::LeftButton);
+        sandbox::setRaw("FX in Hexa", "1");
+        VikaroProbe w;
+        int optionsResult = -1;
+        whenModalShows([&](QWidget *modal) {
+            auto *options = qobject_cast<COptionsDlg *>(modal);
+            QVERIFY(options);
+            if (uncheck)
+                options->findChild<QCheckBox *>()->setChecked(false);
+            answerOptions(*options, 1, ok);
+            optionsResult = options->result();
         });
-        QTest::mouseClick(probe.optionsIcon(), Qt::LeftButton);
-        QCOMPARE(window.result(), windowResult);
-        QCOMPARE(languageIndex, pressOk ? 1 : 0);
+        QTest::mouseClick(w.optionsIcon(), Qt::LeftButton);
+        QCOMPARE(optionsResult, ok ? 0 : 2);
+        QCOMPARE(w.window()->result(), ok ? 1 : 0);
+        QCOMPARE(sandbox::raw("Language"), ok ? QString("1") : QString());
+        QCOMPARE(sandbox::raw("FX in Hexa"), hexa);
+        QCOMPARE(languageIndex, ok ? 1 : 0);
     }
 
-    // Ok on the English flag rebuilds the window under the English catalog; the texts that
-    // catalog leaves out stay French.
-    void englishAfterRestart()
+    // After the options' Ok on the English flag the window comes back under the English
+    // catalog; the texts it leaves out stay French.
+    void windowInEnglish()
     {
-        CData store;
-        int pass = 0;
-        QString helpTitle, cancelText;
-        QStringList aboutTexts;
-        runPasses(store, [&](Vikaro &window) {
-            VikaroProbe probe(window);
-            if (pass++ == 0) {
-                whenModalShows([](QWidget *modal) {
-                    auto *dialog = qobject_cast<COptionsDlg *>(modal);
-                    QTest::mouseClick(flagsOf(*dialog).at(1), Qt::LeftButton);
-                    for (QPushButton *button : dialog->findChildren<QPushButton *>())
-                        if (button->text() == "Ok")
-                            QTest::mousePress(button, Qt::LeftButton);
-                });
-                QTimer::singleShot(0, &window, [&probe] { QTest::mouseClick(probe.optionsIcon(), Qt::LeftButton); });
-                return window.exec();
-            }
-            probe.menuHelp();
-            helpTitle = probe.helpDlg()->windowTitle();
+        QStringList texts;
+        const int passes = runScripted([&](VikaroProbe &w, int pass) {
+            if (pass == 0)
+                return chooseLanguage(*w.window(), 1);
             COptionsDlg options;
             for (QPushButton *button : options.findChildren<QPushButton *>())
                 if (button->text() != "Ok")
-                    cancelText = button->text();
+                    texts << button->text();
+            QTest::mouseClick(w.helpIcon(), Qt::LeftButton);
+            QTest::keyClick(w.window(), Qt::Key_F);
             CAboutDlg about;
-            aboutTexts = labelTexts(about);
-            return 0;
+            for (QWidget *part : QList<QWidget *>{w.hexLabel(), w.decLabel(), w.swatch8(), w.swatch4(), w.zoomLabel(), w.positionLabel()})
+                texts << part->accessibleName();
+            texts << w.helpDlg()->windowTitle() << w.window()->windowTitle() << w.positionLabel()->toolTip()
+                  << w.memSwatch(2)->toolTip() << w.swatch8()->toolTip() << w.swatch4()->toolTip() << labelTexts(about)
+                  << about.findChild<QPushButton *>()->text();
         });
-        QCOMPARE(pass, 2);
-        QCOMPARE(sandbox::raw("Language"), QString("1"));
-        QCOMPARE(helpTitle, QString("Keyboard shortcuts used by 'Vikaro':"));
-        QCOMPARE(cancelText, QString("Annuler"));
-        QVERIFY(!aboutTexts.filter(QString::fromUtf8("Vikaro est un programme réalisé en C++ avec le framework Qt ")).isEmpty());
-        QVERIFY(aboutTexts.contains("Vikaro was designed and written by the Atelier Lentara team."));
+        QCOMPARE(passes, 2);
+        QCOMPARE(texts, (QStringList{"Annuler", "Current pixel color in hexadecimal", "Current pixel color in decimal",
+                                     "Swatch of the current pixel color (8 bits)", "Swatch of the current pixel color (4 bits)",
+                                     "Magnified picture around the pointer", "Current pixel position", "Keyboard shortcuts used by 'Vikaro':", "Vikaro */3frozen ! (U to Unfreeze)",
+                                     "Current pixel position:\nAbsolute: [Monior] X , Y\nRelative: X , Y",
+                                     "Memorized color n° 3", "La Couleur du pixel actif (8 bits).",
+                                     "La Couleur du pixel actif (4 bits).", " ", toolkitSentence(),
+                                     "Vikaro was designed and written by the Atelier Lentara team.", "Vikaro Version 1.0.0.3", "",
+                                     "", "Ok"}));
     }
 
-    void helpRows()
-    {
-        CHelpDlg dialog;
-        QCOMPARE(dialog.pos(), QPoint(0, 0));
-        QVERIFY(!(dialog.windowFlags() & Qt::WindowStaysOnTopHint));
-        QCOMPARE(dialog.accessibleName(), QString("CHelpDlg"));
-        QCOMPARE(dialog.windowTitle(), QString("Les raccourcis clavier de 'Vikaro':"));
-        const QStringList texts = labelTexts(dialog);
-        QCOMPARE(texts.size(), 12);
-        QCOMPARE(texts.first(), QString::fromUtf8("D/X: Copie le code de la couleur en Décimal/heXa dans le presse-papiers."));
-        QVERIFY(texts.contains(QString::fromUtf8("   Le clavier numérique peut aussi servir au positionnement du zoom.")));
-        QCOMPARE(texts.last(), QString::fromUtf8("Cette fenêtre peut rester ouverte, afin de tester les actions ci-dessus."));
-        QCOMPARE(texts.count(" "), 1);
-    }
-
-    void helpOpenedTwiceLeavesOne()
-    {
-        Vikaro window;
-        VikaroProbe probe(window);
-        QTest::mouseClick(probe.helpIcon(), Qt::LeftButton);
-        QPointer<CHelpDlg> first = probe.helpDlg();
-        first->move(300, 300);
-        QTest::mouseClick(probe.helpIcon(), Qt::LeftButton);
-        QVERIFY(!first);
-        QVERIFY(probe.helpDlg()->isVisible());
-        QCOMPARE(probe.helpDlg()->pos(), QPoint(0, 0));
-        int open = 0;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            open += qobject_cast<CHelpDlg *>(top) && top->isVisible();
-        QCOMPARE(open, 1);
-    }
-
-    void dialogsGoWithTheWindow()
+    // Opened from its icon at (0, 0) and not on top; a second click leaves one, at (0, 0)
+    // again; it goes with the window.
+    void helpDialog()
     {
         QPointer<CHelpDlg> help;
         {
-            Vikaro window;
-            VikaroProbe probe(window);
-            probe.menuHelp();
-            help = probe.helpDlg();
-            QVERIFY(help);
+            VikaroProbe w;
+            QTest::mouseClick(w.helpIcon(), Qt::LeftButton);
+            help = w.helpDlg();
+            help->move(300, 300);
+            QTest::mouseClick(w.helpIcon(), Qt::LeftButton);
+            QVERIFY(!help);
+            help = w.helpDlg();
+            QVERIFY(help->isVisible());
+            QCOMPARE(help->pos(), QPoint(0, 0));
+            QVERIFY(!(help->windowFlags() & Qt::WindowStaysOnTopHint));
+            QCOMPARE(help->windowTitle(), QString("Les raccourcis clavier de 'Vikaro':"));
+            const QStringList texts = labelTexts(*help);
+            QCOMPARE(texts.size(), 12);
+            QCOMPARE(texts.first(), QString("D/X: Copie le code de la couleur en Décimal/heXa dans le presse-papiers."));
+            QCOMPARE(texts.last(), QString("Cette fenêtre peut rester ouverte, afin de tester les actions ci-dessus."));
+            QCOMPARE(texts.count(" "), 1);
         }
         QVERIFY(!help);
     }
 
-    void aboutRows()
+    void aboutDialog()
     {
         CAboutDlg dialog;
-        QVERIFY(dialog.minimumWidth() >= 616);
-        QCOMPARE(dialog.accessibleName(), QString("CAboutDlg"));
-        QVERIFY(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
-        const QStringList texts = labelTexts(dialog);
-        QVERIFY(texts.contains(QString::fromUtf8("Vikaro est un programme réalisé en C++ avec le framework Qt %1.%2.%3")
-                                   .arg(QT_VERSION_MAJOR).arg(QT_VERSION_MINOR).arg(QT_VERSION_PATCH)));
-        QVERIFY(texts.contains("Vikaro Version 1.0.0.3"));
+        QCOMPARE(dialog.minimumWidth(), 616);
+        QCOMPARE(labelTexts(dialog), (QStringList{" ", toolkitSentence(), "Vikaro a été conçu et écrit par l'équipe de l'Atelier Lentara.",
+                                                  "Vikaro Version 1.0.0.3", "", ""}));
+        QCOMPARE(versionText(1000000, 105), QString("1.0.0.5"));
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         QTest::mousePress(dialog.findChild<QPushButton *>(), Qt::LeftButton);
         QCOMPARE(finished.count(), 1);
-        QCOMPARE(dialog.result(), 0);
-    }
-
-    void version_data()
-    {
-        QTest::addColumn<int>("packed");
-        QTest::addColumn<int>("build");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("program version") << 1000000 << 3 << "1.0.0.3";
-        QTest::newRow("build 105 shows 5") << 1000000 << 105 << "1.0.0.5";
-        QTest::newRow("last two digits ignored") << 2030499 << 0 << "2.3.4.0";
-        QTest::newRow("major above 99 wraps") << 123000000 << 1 << "23.0.0.1";
-    }
-    void version()
-    {
-        QFETCH(int, packed);
-        QFETCH(int, build);
-        QFETCH(QString, text);
-        QCOMPARE(versionText(packed, build), text);
     }
 };
 

@@ -1,55 +1,233 @@
-#include <QApplication>
-#include <QtTest>
-
-#include "support/fakedesktop.h"
+#include "magnifier/magnify.h"
+#include "magnifier/monitors.h"
 #include "support/testsupport.h"
-#include "support/vikaroprobe.h"
+
+// What a sampling tick shows, on a fake desktop: the picture with its sight, the colour as
+// texts and swatches, the position per monitor or from the anchor, and when it holds still.
 
 namespace {
 
-const QSize desktopSize(400, 300);
-const QPoint resting(200, 150);
-
-QImage shownPicture(VikaroProbe &probe)
+// Whether the sight of `type` paints (x, y): a and b are the rows and columns just outside
+// the centre block, c its middle.
+bool onSight(int type, int x, int y, int a, int b, int c)
 {
-    return probe.zoomLabel()->pixmap(Qt::ReturnByValue).toImage();
+    const bool frame = ((x == a || x == b) && y >= a && y <= b) || ((y == a || y == b) && x >= a && x <= b);
+    const bool openCross = (y == c && (x <= a || x >= b)) || (x == c && (y <= a || y >= b));
+    switch (type) {
+    case 1:
+        return x == c || y == c;
+    case 2:
+        return openCross;
+    case 3:
+        return frame;
+    case 4:
+        return openCross || frame;
+    default:
+        return false;
+    }
 }
 
-// What a window that never saw the earlier state shows after one tick.
-QImage freshWindowPicture()
-{
-    Vikaro fresh;
-    VikaroProbe probe(fresh);
-    probe.tick();
-    return shownPicture(probe);
-}
-
-// The pattern moved down one pixel, the pointer where it was.
-void useShiftedDesktop()
-{
-    auto shifted = std::make_unique<FakeDesktop>(patternPicture(desktopSize), QPoint(0, 1));
-    shifted->cursor = resting;
-    setDesktop(std::move(shifted));
-}
+const QList<QRect> twoMonitors{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
 
 } // namespace
 
-// A tick keeps the picture it shows while what it was made from stays the same, and makes a
-// new one as soon as anything it depends on changes.
 class TestSampling : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<DebugCapture> traces;
-
 private slots:
-    void init()
+    void monitorNumbering_data()
     {
-        sandbox::reset();
-        resetProcessState();
-        traces = std::make_unique<DebugCapture>();
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QList<int>>("order");
+        QTest::newRow("names ending 1 and 2") << QStringList{"DISPLAY1", "DISPLAY2"} << QList<int>{0, 1};
+        QTest::newRow("names ending 2 and 1") << QStringList{"DISPLAY2", "DISPLAY1"} << QList<int>{1, 0};
+        QTest::newRow("a gap falls back to the toolkit's order") << QStringList{"D1", "D3"} << QList<int>{0, 1};
+        QTest::newRow("no digit, as Xvfb's screen") << QStringList{"screen"} << QList<int>{0};
+        QTest::newRow("all ending in 1") << QStringList{"HDMI-1", "DP-1", "eDP-1"} << QList<int>{0, 1, 2};
     }
-    void cleanup() { traces.reset(); }
+    void monitorNumbering()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QList<int>, order);
+        QList<ScreenDesc> screens;
+        for (const QString &name : names)
+            screens.append({name, QRect()});
+        QCOMPARE(monitorOrder(screens), order);
+    }
+
+    void reachablePlaces_data()
+    {
+        QTest::addColumn<QPoint>("topLeft");
+        QTest::addColumn<bool>("reachable");
+        QTest::newRow("on the second monitor") << QPoint(2500, 300) << true;
+        QTest::newRow("partly off but graspable") << QPoint(-100, 50) << true;
+        QTest::newRow("only a sliver on screen") << QPoint(3180, 100) << false;
+        QTest::newRow("corner beyond the int range") << QPoint(2147483600, 0) << false;
+    }
+    void reachablePlaces()
+    {
+        QFETCH(QPoint, topLeft);
+        QFETCH(bool, reachable);
+        QCOMPARE(positionReachable(topLeft, QSize(205, 362), twoMonitors), reachable);
+    }
+
+    void colourTexts_data()
+    {
+        QTest::addColumn<quint32>("rgb");
+        QTest::addColumn<QStringList>("texts"); // hexadecimal label, decimal label, D's copy
+        QTest::addColumn<quint32>("colour4");
+        QTest::newRow("pure red") << 0xFF0000u << QStringList{"#FF0000   #F00", "255,  0,  0", "255,0,0"} << 0xFF0000u;
+        QTest::newRow("0x123456, 4-bit swatch 113355")
+            << 0x123456u << QStringList{"#123456   #135", " 18, 52, 86", "18,52,86"} << 0x113355u;
+        QTest::newRow("component 15 gives digit 0") << 0x0F0F0Fu << QStringList{"#0F0F0F   #000", " 15, 15, 15", "15,15,15"} << 0u;
+        QTest::newRow("component 16 gives digit 1")
+            << 0x101010u << QStringList{"#101010   #111", " 16, 16, 16", "16,16,16"} << 0x111111u;
+        QTest::newRow("0 160 255") << 0x00A0FFu << QStringList{"#00A0FF   #0AF", "  0,160,255", "0,160,255"} << 0x00AAFFu;
+    }
+    // The texts and swatches a tick shows, the debug line it writes, and what D (with Ctrl,
+    // modifiers being ignored) and X copy.
+    void colourTexts()
+    {
+        QFETCH(quint32, rgb);
+        QFETCH(QStringList, texts);
+        QFETCH(quint32, colour4);
+        startFresh();
+        QImage plain(64, 64, QImage::Format_RGB32);
+        plain.fill(rgb);
+        setDesktop(std::make_unique<FakeDesktop>(plain));
+        DebugCapture traces;
+        VikaroProbe w;
+        w.tick();
+        QCOMPARE(w.currentColor(), rgb);
+        QCOMPARE(w.hexLabel()->text(), texts[0]);
+        QCOMPARE(w.decLabel()->text(), texts[1]);
+        QCOMPARE(w.swatch8()->color(), rgb);
+        QCOMPARE(w.swatch4()->color(), colour4);
+        const auto style = [](quint32 c) { return QString("\"QLabel{background:#%1;}\"").arg(c, 6, 16, QLatin1Char('0')); };
+        QCOMPARE(traces.lines.last(), style(rgb) + "     " + style(colour4));
+        QTest::keyClick(w.window(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), texts[2]);
+        QTest::keyClick(w.window(), Qt::Key_X);
+        QCOMPARE(QGuiApplication::clipboard()->text(), texts[0].left(7));
+        QCOMPARE(traces.lines.filter("--- clipboard"), (QStringList{"--- clipboard =  \"" + texts[2] + "\"",
+                                                                     "--- clipboard =  \"" + texts[0].left(7) + "\""}));
+    }
+
+    void positionText_data()
+    {
+        QTest::addColumn<QList<QRect>>("monitors");
+        QTest::addColumn<QPoint>("anchor"); // where Insert was pressed; null for none
+        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("pointer on monitor 1 right edge") << twoMonitors << QPoint() << QPoint(1919, 10) << "[1]  1919     10";
+        QTest::newRow("pointer on monitor 2 left edge") << twoMonitors << QPoint() << QPoint(1920, 10) << "[2]     0     10";
+        QTest::newRow("offsets from monitor 2 corner") << twoMonitors << QPoint() << QPoint(2020, 200) << "[2]   100    200";
+        QTest::newRow("point in no monitor counts as monitor 1") << twoMonitors << QPoint() << QPoint(2000, 1050)
+                                                                 << "[1]  2000   1050";
+        QTest::newRow("no monitor left in the table") << QList<QRect>() << QPoint() << QPoint(30, 40) << "[1]    30     40";
+        QTest::newRow("relative to the anchor, negative offsets") << twoMonitors << QPoint(50, 60) << QPoint(47, 70)
+                                                                  << "Rel.     -3     10";
+    }
+    void positionText()
+    {
+        QFETCH(QList<QRect>, monitors);
+        QFETCH(QPoint, anchor);
+        QFETCH(QPoint, pointer);
+        QFETCH(QString, text);
+        FakeDesktop *fake = startFresh();
+        VikaroProbe w;
+        // As after an unplug: the screen objects are gone, the rectangles (if any) are left.
+        w.screenRects() = monitors;
+        w.screens().clear();
+        for (int i = 0; i < monitors.size(); ++i)
+            w.screens().append(nullptr);
+        if (!anchor.isNull()) {
+            fake->cursor = anchor;
+            QTest::keyClick(w.window(), Qt::Key_Insert);
+        }
+        fake->cursor = pointer;
+        w.tick();
+        QCOMPARE(w.positionLabel()->text(), text);
+        QCOMPARE(w.positionLabel()->geometry(), anchor.isNull() ? QRect(30, 332, 149, 20) : QRect(23, 332, 162, 20));
+    }
+
+    void sightPixels_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("factor");
+        QTest::addColumn<int>("span");
+        for (const ZoomLevel &level : zoomLevels)
+            for (int type = -1; type <= 5; ++type)
+                QTest::addRow("sight %d at %dx%d", type, level.factor, level.span) << type << level.factor << level.span;
+    }
+    // Types outside 1..4 draw nothing; none paints the centre block's first pixel, the one read.
+    void sightPixels()
+    {
+        QFETCH(int, type);
+        QFETCH(int, factor);
+        QFETCH(int, span);
+        const QRgb background = qRgb(120, 60, 30);
+        QImage picture(factor * span, factor * span, QImage::Format_RGB32);
+        picture.fill(background);
+        drawSightOn(picture, type, factor, span);
+        const int a = (span / 2) * factor - 1, b = a + factor + 1, c = a + factor / 2 + 1;
+        QCOMPARE(picture.pixel(a + 1, a + 1), background);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                QVERIFY2((picture.pixel(x, y) != background) == onSight(type, x, y, a, b, c),
+                         qPrintable(QString("pixel %1,%2").arg(x).arg(y)));
+    }
+
+    void pauseAndResume_data()
+    {
+        QTest::addColumn<int>("pause");
+        QTest::newRow("pointer inside, then it leaves") << 0;
+        QTest::newRow("frozen, then U") << 1;
+        QTest::newRow("another window focused, then ours again") << 2;
+    }
+    // A paused tick grabs nothing and lets the timer rest; what ends the pause starts it again.
+    // The first focus notification naming our window adopts it: from then on only that window
+    // having the focus lets the picture run.
+    void pauseAndResume()
+    {
+        QFETCH(int, pause);
+        FakeDesktop *fake = startFresh();
+        fake->cursor = QPoint(10, 10);
+        VikaroProbe w;
+        w.window()->winId();
+        w.focusChanged(nullptr);
+        QVERIFY(appActive);
+        w.focusChanged(w.window()->windowHandle());
+        w.tick();
+        const QString before = w.hexLabel()->text();
+        QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+        QWindow otherWindow;
+        if (pause == 0)
+            QApplication::sendEvent(w.window(), &enter);
+        else if (pause == 1)
+            QTest::keyClick(w.window(), Qt::Key_F);
+        else
+            for (QWindow *other : {&otherWindow, static_cast<QWindow *>(nullptr)})
+                w.focusChanged(other);
+        fake->cursor = QPoint(40, 50);
+        const int grabs = fake->grabs;
+        w.tick();
+        QCOMPARE(fake->grabs, grabs);
+        QCOMPARE(w.hexLabel()->text(), before);
+        QVERIFY(!w.timer()->isActive());
+        QCOMPARE(appActive, pause != 2);
+        if (pause == 0)
+            QApplication::sendEvent(w.window(), &leave);
+        else if (pause == 1)
+            QTest::keyClick(w.window(), Qt::Key_U);
+        else
+            w.focusChanged(w.window()->windowHandle());
+        QVERIFY(w.timer()->isActive());
+        QCOMPARE(w.timer()->interval(), 30);
+        w.tick();
+        QCOMPARE(w.currentColor(), patternPixel(40, 50) & 0xFFFFFF);
+    }
 
     void pictureFollowsEveryChange_data()
     {
@@ -61,27 +239,30 @@ private slots:
         QTest::newRow("pointer moved one pixel") << "pointer" << true;
         QTest::newRow("desktop changed under the resting pointer") << "desktop" << true;
     }
+    // The picture kept or made anew is always the one a window that never saw the earlier state
+    // would show.
     void pictureFollowsEveryChange()
     {
         QFETCH(QString, change);
         QFETCH(bool, newPicture);
-        FakeDesktop *fake = useFakeDesktop(desktopSize);
-        fake->cursor = resting;
-        Vikaro window;
-        VikaroProbe probe(window);
-        probe.tick();
-        const qint64 before = probe.zoomLabel()->pixmap(Qt::ReturnByValue).cacheKey();
+        FakeDesktop *fake = startFresh(QSize(400, 300));
+        fake->cursor = QPoint(200, 150);
+        VikaroProbe w;
+        w.tick();
+        const qint64 before = w.zoomLabel()->pixmap(Qt::ReturnByValue).cacheKey();
         if (change == "sight")
-            QTest::keyClick(&window, Qt::Key_G);
+            QTest::keyClick(w.window(), Qt::Key_G);
         else if (change == "zoom in")
-            QTest::keyClick(&window, Qt::Key_Asterisk);
+            QTest::keyClick(w.window(), Qt::Key_Asterisk);
         else if (change == "pointer")
             fake->cursor += QPoint(1, 0);
         else if (change == "desktop")
-            useShiftedDesktop();
-        probe.tick();
-        QCOMPARE(probe.zoomLabel()->pixmap(Qt::ReturnByValue).cacheKey() != before, newPicture);
-        QCOMPARE(shownPicture(probe), freshWindowPicture());
+            fake->picture.setPixel(fake->cursor, qRgb(1, 2, 3));
+        w.tick();
+        QCOMPARE(w.zoomLabel()->pixmap(Qt::ReturnByValue).cacheKey() != before, newPicture);
+        VikaroProbe fresh;
+        fresh.tick();
+        QCOMPARE(w.picture(), fresh.picture());
     }
 };
 

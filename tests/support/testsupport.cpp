@@ -1,14 +1,11 @@
 #include "testsupport.h"
 
-#include <QApplication>
+#include <QPainter>
 #include <QSettings>
-#include <QTimer>
-#include <QWidget>
 
-#include "app/languages.h"
-#include "app/startup.h"
-#include "magnifier/state.h"
-#include "settings/cdata.h"
+#include <cstdlib>
+
+#include "magnifier/magnify.h"
 #include "settings/preferences.h"
 
 namespace {
@@ -21,65 +18,106 @@ void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &mes
         activeCapture->lines.append(message);
 }
 
-QTemporaryDir &settingsFolder()
+QString preferenceKey(const QString &key)
 {
-    static QTemporaryDir folder;
-    return folder;
+    return prefs::group + QLatin1Char('/') + key;
 }
 
 } // namespace
 
-void prepareTestProcess()
-{
-    setApplicationIdentity();
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder().path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder().path());
-}
-
-void attachApplication(QApplication *app)
-{
-    appInstance = app;
-}
-
 namespace sandbox {
 
-void reset()
+QString folder()
 {
-    CData store;
-    store.clear();
-}
-
-QString filePath()
-{
-    return CData().fileName();
+    static QTemporaryDir folder;
+    return folder.path();
 }
 
 QString raw(const QString &key)
 {
-    CData store;
-    const QVariant value = store.value(prefs::group + QLatin1Char('/') + key);
+    const QVariant value = CData().value(preferenceKey(key));
     return value.isValid() ? value.toString() : QString();
 }
 
 void setRaw(const QString &key, const QString &text)
 {
-    CData store;
-    store.setValue(prefs::group + QLatin1Char('/') + key, text);
+    CData().setValue(preferenceKey(key), text);
 }
 
 } // namespace sandbox
 
-void resetProcessState()
+void storeSettingsUnder(const QString &folder)
 {
-    zoomIndex = 0;
-    gridType = 0;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+
+void prepareTestProcess()
+{
+    if (!prepareSession())
+        std::exit(1);
+    setApplicationIdentity();
+    storeSettingsUnder(sandbox::folder());
+}
+
+QImage FakeDesktop::grab(QScreen *, const QRect &rect)
+{
+    ++grabs;
+    QImage square(rect.size(), QImage::Format_RGB32);
+    square.fill(Qt::black);
+    QPainter(&square).drawImage(-rect.topLeft(), picture);
+    return square;
+}
+
+QRgb patternPixel(int x, int y)
+{
+    return qRgb((x * 7 + y * 3) & 0xFF, (x * 13 + y * 29) & 0xFF, (x * 5 + y * 17 + 91) & 0xFF);
+}
+
+QImage patternPicture(const QSize &size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            picture.setPixel(x, y, patternPixel(x, y));
+    return picture;
+}
+
+FakeDesktop *startFresh(const QSize &fakeSize)
+{
+    sandbox::reset();
+    zoomIndex = gridType = languageIndex = 0;
     appActive = true;
-    pointerInside = false;
-    frozen = false;
-    showFx = false;
-    fxInHex = false;
+    pointerInside = frozen = showFx = fxInHex = false;
     storedColors.fill(0);
-    languageIndex = 0;
+    auto fake = fakeSize.isEmpty() ? nullptr : std::make_unique<FakeDesktop>(patternPicture(fakeSize));
+    FakeDesktop *installed = fake.get();
+    setDesktop(std::move(fake));
+    return installed;
+}
+
+DebugCapture::DebugCapture()
+{
+    activeCapture = this;
+    qInstallMessageHandler(captureDebug);
+}
+
+DebugCapture::~DebugCapture()
+{
+    qInstallMessageHandler(nullptr);
+    activeCapture = nullptr;
+}
+
+int runScripted(const std::function<void(VikaroProbe &, int)> &script)
+{
+    CData store;
+    int passes = 0;
+    runPasses(store, [&](Vikaro &window) {
+        VikaroProbe probe(window);
+        script(probe, passes++);
+        return QTest::currentTestFailed() ? 0 : window.result();
+    });
+    return passes;
 }
 
 void whenModalShows(const std::function<void(QWidget *)> &inspect)
@@ -98,14 +136,73 @@ void whenModalShows(const std::function<void(QWidget *)> &inspect)
     poll->start();
 }
 
-DebugCapture::DebugCapture()
+void answerOptions(COptionsDlg &options, int language, bool ok)
 {
-    activeCapture = this;
-    qInstallMessageHandler(captureDebug);
+    QTest::mouseClick(options.findChildren<CLabel *>().at(language), Qt::LeftButton);
+    for (QPushButton *button : options.findChildren<QPushButton *>())
+        if ((button->text() == QLatin1String("Ok")) == ok)
+            QTest::mousePress(button, Qt::LeftButton);
 }
 
-DebugCapture::~DebugCapture()
+void chooseLanguage(Vikaro &window, int language)
 {
-    qInstallMessageHandler(nullptr);
-    activeCapture = nullptr;
+    whenModalShows([language](QWidget *modal) {
+        auto *options = qobject_cast<COptionsDlg *>(modal);
+        QVERIFY(options);
+        answerOptions(*options, language, true);
+    });
+    QTest::mouseClick(VikaroProbe(window).optionsIcon(), Qt::LeftButton);
+}
+
+QStringList labelTexts(QWidget &dialog)
+{
+    QStringList texts;
+    for (QLabel *label : dialog.findChildren<QLabel *>())
+        texts.append(label->text());
+    return texts;
+}
+
+const QPoint magnifierSpot(520, 300);
+
+ScreenPattern::ScreenPattern()
+    : QLabel(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    picture = patternPicture(screen.size());
+    setPixmap(QPixmap::fromImage(picture));
+    setGeometry(screen);
+    show();
+}
+
+void ScreenPattern::paintPatch(const QRect &rect, QRgb rgb)
+{
+    QPainter(&picture).fillRect(rect, QColor(rgb));
+    setPixmap(QPixmap::fromImage(picture));
+    repaint();
+}
+
+QRgb ScreenPattern::pixelAt(const QPoint &p) const
+{
+    return picture.rect().contains(p) ? picture.pixel(p) : qRgb(0, 0, 0);
+}
+
+QImage ScreenPattern::magnifiedAround(const QPoint &pointer, int factor, int span, int sight) const
+{
+    QImage square(span, span, QImage::Format_RGB32);
+    for (int y = 0; y < span; ++y)
+        for (int x = 0; x < span; ++x)
+            square.setPixel(x, y, pixelAt(pointer + QPoint(x - span / 2, y - span / 2)));
+    QImage picture = square.scaled(span * factor, span * factor); // nearest pixel: blocks
+    drawSightOn(picture, sight, factor, span);
+    return picture;
+}
+
+QString systemClipboardText()
+{
+    QProcess xclip;
+    xclip.start("xclip", {"-o", "-selection", "clipboard"});
+    // Our own process owns the selection and must answer the request meanwhile.
+    while (!xclip.waitForFinished(10))
+        QCoreApplication::processEvents();
+    return QString::fromUtf8(xclip.readAllStandardOutput());
 }

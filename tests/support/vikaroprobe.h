@@ -1,39 +1,35 @@
 #pragma once
 
 #include <QLabel>
-#include <QMetaObject>
-#include <QTimer>
+
+#include <memory>
 
 #include "magnifier/colorswatch.h"
 #include "magnifier/vikaro.h"
 
-// Lets tests read and drive the main window's private state.
+// Lets tests read and drive the main window's insides. Built without a window, it owns a
+// fresh one.
 class VikaroProbe
 {
 public:
+    VikaroProbe() : own(std::make_unique<Vikaro>()), w(*own) {}
     explicit VikaroProbe(Vikaro &window) : w(window) {}
+    Vikaro *window() const { return &w; }
 
-    void tick() { QMetaObject::invokeMethod(&w, "manageTimouts", Qt::DirectConnection); }
+    void tick() { w.manageTimouts(); }
     void focusChanged(QWindow *focus) { w.onFocusChanged(focus); }
-    void saveColors() { w.onSaveColors(); }
-    void menuMore() { w.onMenuMore(); }
-    void menuNormal() { w.onMenuNormal(); }
-    void menuOptions() { w.onMenuOptions(); }
-    void menuHelp() { w.onMenuHelp(); }
-    void menuAbout() { w.onMenuAbout(); }
 
     quint32 &currentColor() { return w.currentColor; }
-    bool &placed() { return w.placed; }
+    bool placed() const { return w.placed; }
     bool anchorSet() const { return w.anchorSet; }
     QPoint anchor() const { return w.anchor; }
     int zoomFactor() const { return w.zoomFactor; }
     int zoomSpan() const { return w.zoomSpan; }
     QSize zoomSize() const { return w.zoomSize; }
-    const QPixmap &zoomPixmap() const { return w.zoomPixmap; }
+    QImage picture() const { return w.zoomLabel->pixmap(Qt::ReturnByValue).toImage(); }
     QTimer *timer() const { return w.timer; }
     QList<QRect> &screenRects() { return w.screenRects; }
     QList<QPointer<QScreen>> &screens() { return w.screens; }
-    int screenIndexAt(const QPoint &p) { return w.screenIndexAt(p); }
 
     QLabel *hexLabel() const { return w.hexLabel; }
     QLabel *decLabel() const { return w.decLabel; }
@@ -43,7 +39,6 @@ public:
     QLabel *swatchPanel() const { return w.swatchPanel; }
     QLabel *zoomPanel() const { return w.zoomPanel; }
     QLabel *zoomLabel() const { return w.zoomLabel; }
-    QLabel *memPanel() const { return w.memPanel; }
     QLabel *memKey(int i) const { return w.memKeys[std::size_t(i)]; }
     QLabel *memSwatch(int i) const { return w.memSwatches[std::size_t(i)]; }
     QLabel *memFrame(int i) const { return w.memFrames[std::size_t(i)]; }
@@ -55,9 +50,8 @@ public:
     CLabel *moreIcon() const { return w.moreIcon; }
     CLabel *normalIcon() const { return w.normalIcon; }
     CHelpDlg *helpDlg() const { return w.helpDlg; }
-    CAboutDlg *aboutDlg() const { return w.aboutDlg; }
-    COptionsDlg *optionsDlg() const { return w.optionsDlg; }
 
 private:
+    std::unique_ptr<Vikaro> own;
     Vikaro &w;
 };
