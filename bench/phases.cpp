@@ -105,8 +105,7 @@ std::vector<Phase> tickPhases(Vikaro &window, VikaroProbe &probe, TickState &s)
         {"show the picture", [&] {
              if (!s.newPicture)
                  return;
-             probe.zoomLabel()->setPixmap(s.picture);
-             probe.zoomLabel()->update();
+             probe.zoomLabel()->setPicture(s.picture);
          }},
         {"centre colour", [&] {
              const int centre = (probe.zoomSpan() / 2) * probe.zoomFactor();

@@ -10,6 +10,8 @@
 #include "desktop.h"
 #include "magnify.h"
 #include "monitors.h"
+#include "picturelabel.h"
+#include "textlabel.h"
 
 // While paused the timer rests instead of waking the program 33 times a second for nothing;
 // whatever ends the pause (leaving the window, getting the focus back, U) starts it again.
@@ -42,8 +44,7 @@ void Vikaro::showPicture(const QImage &grabbed)
     zoomSourceSight = gridType;
     magnify(grabbed);
     drawSight();
-    zoomLabel->setPixmap(zoomPixmap);
-    zoomLabel->update();
+    zoomLabel->setPicture(zoomPixmap);
 }
 
 void Vikaro::magnify(const QImage &grabbed)

@@ -11,6 +11,8 @@
 #include "dialogs/chelpdlg.h"
 #include "dialogs/coptionsdlg.h"
 #include "layoutgeometry.h"
+#include "picturelabel.h"
+#include "textlabel.h"
 #include "resources/resourcepaths.h"
 #include "settings/cdata.h"
 #include "settings/preferences.h"
@@ -19,9 +21,10 @@ namespace {
 
 const QString translucentPanel = QStringLiteral("QLabel { background: rgba(100, 100, 100, 200); }");
 
-QLabel *makeLabel(QWidget *parent, const QString &toolTip = QString())
+template <typename Label = QLabel>
+Label *makeLabel(QWidget *parent, const QString &toolTip = QString())
 {
-    auto *label = new QLabel(parent);
+    auto *label = new Label(parent);
     label->setToolTip(toolTip);
     return label;
 }
@@ -56,7 +59,7 @@ Vikaro::~Vikaro()
 void Vikaro::buildUi()
 {
     zoomSize = QSize(zoomFactor * zoomSpan, zoomFactor * zoomSpan);
-    hexLabel = makeLabel(this, tr("Valeur RGB en hexadécimal de la couleur du pixel actif."));
+    hexLabel = makeLabel<TextLabel>(this, tr("Valeur RGB en hexadécimal de la couleur du pixel actif."));
     hexLabel->setGeometry(40, 53, 135, 20);
     swatchPanel = makeLabel(this);
     swatchPanel->setStyleSheet(translucentPanel);
@@ -64,12 +67,12 @@ void Vikaro::buildUi()
     swatch8->setToolTip(tr("La Couleur du pixel actif (8 bits)."));
     swatch4 = new ColorSwatch(swatchPanel);
     swatch4->setToolTip(tr("La Couleur du pixel actif (4 bits)."));
-    decLabel = makeLabel(this, tr("Valeur RGB en décimal de la couleur du pixel actif."));
+    decLabel = makeLabel<TextLabel>(this, tr("Valeur RGB en décimal de la couleur du pixel actif."));
     decLabel->setGeometry(62, 116, 129, 20);
     zoomPanel = makeLabel(this);
     zoomPanel->setStyleSheet(translucentPanel);
-    zoomLabel = makeLabel(zoomPanel);
-    positionLabel = makeLabel(this, tr("Positionnement du pixel actif:\nAbsolu: [Moniteur] X , Y\nRelatif: X , Y"));
+    zoomLabel = new PictureLabel(zoomPanel);
+    positionLabel = makeLabel<TextLabel>(this, tr("Positionnement du pixel actif:\nAbsolu: [Moniteur] X , Y\nRelatif: X , Y"));
     nameForScreenReaders();
     memPanel = makeLabel(this);
     memPanel->setGeometry(220, 53, 200, 287);

@@ -18,10 +18,12 @@ class CHelpDlg;
 class CLabel;
 class ColorSwatch;
 class COptionsDlg;
+class PictureLabel;
 class QImage;
 class QLabel;
 class QScreen;
 class QTimer;
+class TextLabel;
 
 // The magnifier's main window. Every 30 ms, while it has the focus and the pointer is
 // elsewhere, it shows the square of the desktop around the pointer enlarged, with a sight on
@@ -115,10 +117,10 @@ private:
     std::array<QLabel *, storedColorCount> memKeys = {};
     std::array<QLabel *, storedColorCount> memValues = {};
     QLabel *memPanel = nullptr;
-    QLabel *positionLabel = nullptr;
-    QLabel *decLabel = nullptr;
-    QLabel *hexLabel = nullptr;
-    QLabel *zoomLabel = nullptr;
+    TextLabel *positionLabel = nullptr;
+    TextLabel *decLabel = nullptr;
+    TextLabel *hexLabel = nullptr;
+    PictureLabel *zoomLabel = nullptr;
     QPixmap zoomPixmap;
     QImage zoomSource;        // the grabbed square zoomPixmap was made from
     int zoomSourceSight = -1; // and the sight type painted on it

@@ -43,6 +43,14 @@ class TestDisplay : public QObject
         return QGuiApplication::primaryScreen()->grabWindow(0, middle.x(), middle.y(), 1, 1).toImage().pixel(0, 0) & 0xFFFFFF;
     }
 
+    // What the X server shows where `widget` is.
+    static QImage shownOnScreen(QWidget *widget, const QSize &size)
+    {
+        const QPoint topLeft = widget->mapToGlobal(QPoint(0, 0));
+        const QPixmap shown = QGuiApplication::primaryScreen()->grabWindow(0, topLeft.x(), topLeft.y(), size.width(), size.height());
+        return shown.toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
     void focusMagnifier()
     {
         w->window()->activateWindow();
@@ -100,8 +108,9 @@ private slots:
         QCOMPARE(w->decLabel()->text(), decText(rgb));
         QTRY_COMPARE(shownOnScreen(w->swatch8()), rgb);
         QTRY_COMPARE(shownOnScreen(w->swatch4()), colour4(rgb));
-        QCOMPARE(w->picture().convertToFormat(QImage::Format_RGB32),
-                 pattern->magnifiedAround(pointer, w->zoomFactor(), w->zoomSpan(), sight));
+        const QImage expected = pattern->magnifiedAround(pointer, w->zoomFactor(), w->zoomSpan(), sight);
+        QCOMPARE(w->picture().convertToFormat(QImage::Format_RGB32), expected);
+        QTRY_COMPARE(shownOnScreen(w->zoomLabel(), expected.size()), expected);
     }
 
     void holdsAndResumes_data()

@@ -1,5 +1,6 @@
 #include "magnifier/magnify.h"
 #include "magnifier/monitors.h"
+#include "magnifier/textlabel.h"
 #include "support/testsupport.h"
 
 // What a sampling tick shows, on a fake desktop: the picture with its sight, the colour as
@@ -150,6 +151,42 @@ private slots:
         w.tick();
         QCOMPARE(w.positionLabel()->text(), text);
         QCOMPARE(w.positionLabel()->geometry(), anchor.isNull() ? QRect(30, 332, 149, 20) : QRect(23, 332, 162, 20));
+    }
+
+    void textLabelPaintsLikeALabel_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("hexadecimal texts") << "#FF0000   #F00" << QSize(135, 20);
+        QTest::newRow("hexadecimal letters") << "#ABCDEF   #ACE" << QSize(135, 20);
+        QTest::newRow("decimal, padded") << "  0,160,255" << QSize(129, 20);
+        QTest::newRow("position on a monitor") << "[2]  1919   1050" << QSize(149, 20);
+        QTest::newRow("position from the anchor") << "Rel.     -3     10" << QSize(162, 20);
+        QTest::newRow("odd height centres on a half pixel") << "#123456   #135" << QSize(135, 21);
+        QTest::newRow("text wider than the label") << "[1]  1919     10 and more" << QSize(60, 20);
+        QTest::newRow("empty") << "" << QSize(135, 20);
+    }
+    // Drawn inside the styled window, the cheaper label gives the very pixels of a QLabel.
+    void textLabelPaintsLikeALabel()
+    {
+        QFETCH(QString, text);
+        QFETCH(QSize, size);
+        startFresh();
+        CData store;
+        QImage byLabel, byTextLabel;
+        runPasses(store, [&](Vikaro &window) {
+            QLabel plain(&window);
+            TextLabel cheap(&window);
+            for (QLabel *label : std::initializer_list<QLabel *>{&plain, &cheap}) {
+                label->setGeometry(QRect(QPoint(30, 332), size));
+                label->setText(text);
+                label->ensurePolished();
+            }
+            byLabel = plain.grab().toImage();
+            byTextLabel = cheap.grab().toImage();
+            return 0;
+        });
+        QCOMPARE(byTextLabel, byLabel);
     }
 
     void sightPixels_data()

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "magnifier/colorswatch.h"
+#include "magnifier/picturelabel.h"
+#include "magnifier/textlabel.h"
 #include "magnifier/vikaro.h"
 
 // Lets tests read and drive the main window's insides. Built without a window, it owns a
@@ -38,7 +40,7 @@ public:
     ColorSwatch *swatch4() const { return w.swatch4; }
     QLabel *swatchPanel() const { return w.swatchPanel; }
     QLabel *zoomPanel() const { return w.zoomPanel; }
-    QLabel *zoomLabel() const { return w.zoomLabel; }
+    PictureLabel *zoomLabel() const { return w.zoomLabel; }
     QLabel *memKey(int i) const { return w.memKeys[std::size_t(i)]; }
     QLabel *memSwatch(int i) const { return w.memSwatches[std::size_t(i)]; }
     QLabel *memFrame(int i) const { return w.memFrames[std::size_t(i)]; }
