@@ -1,12 +1,22 @@
 #include "colorswatch.h"
 
+#include <QEvent>
 #include <QPainter>
 
 ColorSwatch::ColorSwatch(QWidget *parent)
     : QLabel(parent)
 {
-    // Every pixel is painted here: the style sheet background beneath need not be drawn first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+// Every pixel is painted here, so nothing beneath need be drawn first. A translucent style
+// sheet background (the panel's, inherited) clears that when the style polishes the swatch.
+bool ColorSwatch::event(QEvent *event)
+{
+    const bool handled = QLabel::event(event);
+    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange)
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    return handled;
 }
 
 void ColorSwatch::setColor(quint32 rgb)

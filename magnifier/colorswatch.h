@@ -15,6 +15,7 @@ public:
     quint32 color() const { return shown; }
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

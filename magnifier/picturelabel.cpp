@@ -1,5 +1,7 @@
 #include "picturelabel.h"
 
+#include <QEvent>
+#include <QPainter>
 #include <QPixmap>
 
 PictureLabel::PictureLabel(QWidget *parent)
@@ -14,6 +16,26 @@ void PictureLabel::setPicture(const QPixmap &picture)
     setPixmap(picture);
     updateOpacity();
     update();
+}
+
+// The style clears the attribute when it polishes the label (the panel's translucent
+// background is inherited).
+bool PictureLabel::event(QEvent *event)
+{
+    const bool handled = QLabel::event(event);
+    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange)
+        updateOpacity();
+    return handled;
+}
+
+void PictureLabel::paintEvent(QPaintEvent *event)
+{
+    if (!testAttribute(Qt::WA_OpaquePaintEvent)) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, pixmap(Qt::ReturnByValue));
 }
 
 void PictureLabel::resizeEvent(QResizeEvent *event)

@@ -1,5 +1,6 @@
 #include "textlabel.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -8,20 +9,46 @@
 TextLabel::TextLabel(QWidget *parent)
     : QLabel(parent)
 {
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void TextLabel::paintEvent(QPaintEvent *)
 {
+    keepBackground();
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, background);
     if (text().isEmpty())
         return;
-    QPainter painter(this);
     painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
     painter.drawText(baselineStart(), text());
 }
 
-// Where a label's layout starts its line (window coordinates of this label, pixels): at the
-// left edge, and at the line's ascent below a top that centres the line's height, the top
-// kept in the layout's 1/64 pixel steps.
+// A change of style, palette, font or state may change what is beneath as well.
+void TextLabel::changeEvent(QEvent *event)
+{
+    background = QPixmap();
+    QLabel::changeEvent(event);
+}
+
+// Renders the parent's own background (not its other children) beneath the label, once per
+// place and parent size.
+void TextLabel::keepBackground()
+{
+    QWidget *parent = parentWidget();
+    if (!parent || (!background.isNull() && backgroundRect == geometry() && backgroundParentSize == parent->size()))
+        return;
+    backgroundRect = geometry();
+    backgroundParentSize = parent->size();
+    const qreal ratio = devicePixelRatioF();
+    background = QPixmap(size() * ratio);
+    background.setDevicePixelRatio(ratio);
+    background.fill(Qt::transparent);
+    parent->render(&background, QPoint(), QRegion(backgroundRect), QWidget::DrawWindowBackground);
+}
+
+// Where a label's layout starts its line (label coordinates, pixels): at the left edge, and at
+// the line's ascent below a top that centres the line's height, the top kept in the layout's
+// 1/64 pixel steps.
 QPointF TextLabel::baselineStart() const
 {
     const QFontMetricsF metrics(font());

@@ -28,6 +28,26 @@ bool onSight(int type, int x, int y, int a, int b, int c)
     }
 }
 
+// Names the widgets of a window that get a paint event, from watch() on.
+struct PaintLog : QObject
+{
+    QStringList painted;
+    void watch(QWidget &window)
+    {
+        window.installEventFilter(this);
+        for (QWidget *part : window.findChildren<QWidget *>())
+            part->installEventFilter(this);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            const QString name = static_cast<QWidget *>(watched)->accessibleName();
+            painted.append(name.isEmpty() ? QString(watched->metaObject()->className()) : name);
+        }
+        return false;
+    }
+};
+
 const QList<QRect> twoMonitors{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
 
 } // namespace
@@ -166,27 +186,73 @@ private slots:
         QTest::newRow("text wider than the label") << "[1]  1919     10 and more" << QSize(60, 20);
         QTest::newRow("empty") << "" << QSize(135, 20);
     }
-    // Drawn inside the styled window, the cheaper label gives the very pixels of a QLabel.
+    // In the styled window, the cheaper label shows the very pixels of a QLabel, the window's
+    // textured background beneath included, and follows a move over another part of it (as
+    // the position does when the anchor is set).
     void textLabelPaintsLikeALabel()
     {
         QFETCH(QString, text);
         QFETCH(QSize, size);
         startFresh();
         CData store;
-        QImage byLabel, byTextLabel;
+        QImage byLabel, byTextLabel, movedByLabel, movedByTextLabel;
         runPasses(store, [&](Vikaro &window) {
-            QLabel plain(&window);
-            TextLabel cheap(&window);
-            for (QLabel *label : std::initializer_list<QLabel *>{&plain, &cheap}) {
-                label->setGeometry(QRect(QPoint(30, 332), size));
+            const auto shown = [&](QLabel *label, const QPoint &at) {
+                label->setGeometry(QRect(at, size));
                 label->setText(text);
-                label->ensurePolished();
-            }
-            byLabel = plain.grab().toImage();
-            byTextLabel = cheap.grab().toImage();
+                return window.grab(label->geometry()).toImage().convertToFormat(QImage::Format_ARGB32);
+            };
+            QLabel plain(&window);
+            byLabel = shown(&plain, QPoint(30, 332));
+            movedByLabel = shown(&plain, QPoint(23, 332));
+            plain.hide();
+            TextLabel cheap(&window);
+            byTextLabel = shown(&cheap, QPoint(30, 332));
+            movedByTextLabel = shown(&cheap, QPoint(23, 332));
             return 0;
         });
         QCOMPARE(byTextLabel, byLabel);
+        QCOMPARE(movedByTextLabel, movedByLabel);
+    }
+
+    void repaintsOnlyWhatChanged_data()
+    {
+        QTest::addColumn<QPoint>("move");
+        QTest::addColumn<QStringList>("repainted"); // accessible names, or class names
+        QTest::newRow("new place and colour: the picture, texts and swatches, nothing beneath")
+            << QPoint(1, 0)
+            << QStringList{"Couleur du pixel actif en décimal", "Couleur du pixel actif en hexadécimal",
+                           "Image agrandie autour du pointeur", "Position du pixel actif",
+                           "Échantillon de la couleur du pixel actif (4 bits)",
+                           "Échantillon de la couleur du pixel actif (8 bits)"};
+        QTest::newRow("pointer at rest: nothing") << QPoint(0, 0) << QStringList();
+    }
+    // What the styled window repaints after a tick: only the parts that changed, each drawing
+    // all its pixels, so that neither the window's textured background nor a panel beneath
+    // is drawn again every tick.
+    void repaintsOnlyWhatChanged()
+    {
+        QFETCH(QPoint, move);
+        QFETCH(QStringList, repainted);
+        FakeDesktop *fake = startFresh();
+        fake->cursor = QPoint(20, 20);
+        CData store;
+        PaintLog log;
+        runPasses(store, [&](Vikaro &window) {
+            VikaroProbe w(window);
+            window.show();
+            if (QTest::qWaitForWindowExposed(&window)) {
+                w.tick();
+                QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
+                log.watch(window);
+                fake->cursor += move;
+                w.tick();
+                QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
+            }
+            return 0;
+        });
+        log.painted.sort();
+        QCOMPARE(log.painted, repainted);
     }
 
     void sightPixels_data()

@@ -1,6 +1,7 @@
 #include <QCryptographicHash>
 #include <QImageReader>
 
+#include "magnifier/layoutgeometry.h"
 #include "support/testsupport.h"
 
 // What the program sets up before and while it shows its window: the settings store, the
@@ -22,6 +23,19 @@ const LevelGeometry levelGeometry[] = {
 QString shown(const char *source)
 {
     return QCoreApplication::translate("Vikaro", source);
+}
+
+// Whether a visible sibling painted before `widget`, so beneath it, covers part of `area`.
+bool siblingBeneath(QWidget *widget, const QRect &area)
+{
+    for (QObject *child : widget->parentWidget()->children()) {
+        if (child == widget)
+            return false;
+        auto *sibling = qobject_cast<QWidget *>(child);
+        if (sibling && !sibling->isWindow() && !sibling->isHidden() && sibling->geometry().intersects(area))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -218,6 +232,13 @@ private slots:
             QCOMPARE(w.zoomPanel()->geometry(), QRect(g.margin, g.margin + 131, g.side + 2, g.side + 2));
             QCOMPARE(w.zoomLabel()->geometry(), QRect(1, 1, g.side, g.side));
             QCOMPARE(w.zoomSize(), QSize(g.side, g.side));
+            // The changing texts keep a copy of the window's background: nothing else lies beneath.
+            const QRect anchoredPosition = layoutFor(level, extended, true).positionLabel;
+            for (const auto &text : {std::make_pair(w.hexLabel(), w.hexLabel()->geometry()),
+                                     std::make_pair(w.decLabel(), w.decLabel()->geometry()),
+                                     std::make_pair(w.positionLabel(), w.positionLabel()->geometry()),
+                                     std::make_pair(w.positionLabel(), anchoredPosition)})
+                QVERIFY2(!siblingBeneath(text.first, text.second), qPrintable(text.first->accessibleName()));
             const QSize fixed(extended ? 405 : 205, 362);
             QCOMPARE(w.window()->minimumSize(), fixed);
             QCOMPARE(w.window()->maximumSize(), fixed);
