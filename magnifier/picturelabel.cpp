@@ -2,18 +2,17 @@
 
 #include <QEvent>
 #include <QPainter>
-#include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 
 PictureLabel::PictureLabel(QWidget *parent)
     : QLabel(parent)
 {
 }
 
-void PictureLabel::setPicture(const QPixmap &picture)
+void PictureLabel::setPicture(const QPixmap &shown)
 {
-    pictureSize = picture.size() / picture.devicePixelRatio();
-    pictureOpaque = !picture.isNull() && !picture.hasAlphaChannel();
-    setPixmap(picture);
+    shownPicture = shown;
     updateOpacity();
     update();
 }
@@ -28,14 +27,24 @@ bool PictureLabel::event(QEvent *event)
     return handled;
 }
 
-void PictureLabel::paintEvent(QPaintEvent *event)
+void PictureLabel::paintEvent(QPaintEvent *)
 {
-    if (!testAttribute(Qt::WA_OpaquePaintEvent)) {
-        QLabel::paintEvent(event);
+    QPainter painter(this);
+    if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+        painter.drawPixmap(0, 0, shownPicture);
         return;
     }
-    QPainter painter(this);
-    painter.drawPixmap(0, 0, pixmap(Qt::ReturnByValue));
+    drawFrame(&painter);
+    if (shownPicture.isNull())
+        return;
+    QPixmap shown = shownPicture;
+    if (!isEnabled()) {
+        QStyleOption option;
+        option.initFrom(this);
+        shown = style()->generatedIconPixmap(QIcon::Disabled, shown, &option);
+    }
+    const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    style()->drawItemPixmap(&painter, area, QStyle::visualAlignment(layoutDirection(), alignment()), shown);
 }
 
 void PictureLabel::resizeEvent(QResizeEvent *event)
@@ -44,7 +53,12 @@ void PictureLabel::resizeEvent(QResizeEvent *event)
     updateOpacity();
 }
 
+// Setting the attribute, even to the value it has, makes the window work out again which of
+// its parts are opaque; so only a change sets it.
 void PictureLabel::updateOpacity()
 {
-    setAttribute(Qt::WA_OpaquePaintEvent, pictureOpaque && pictureSize == size());
+    const bool fits = shownPicture.size() / shownPicture.devicePixelRatio() == size() && frameWidth() == 0;
+    const bool opaque = fits && !shownPicture.isNull() && !shownPicture.hasAlphaChannel();
+    if (opaque != testAttribute(Qt::WA_OpaquePaintEvent))
+        setAttribute(Qt::WA_OpaquePaintEvent, opaque);
 }

@@ -1,18 +1,21 @@
 #pragma once
 
 #include <QLabel>
+#include <QPixmap>
 
-// The label showing the magnified picture, without frame or border. While its picture is
-// opaque and exactly its size, every pixel of it comes from the picture, so neither the window
-// paints the background and the translucent panel beneath it first (per tick, on a changing
-// desktop, that cost more than drawing the picture itself) nor the label its frame pass.
-// Otherwise, as after a change of zoom while frozen, it paints like any label.
+// The label showing the magnified picture, painted as a QLabel showing it as its pixmap would
+// be, without a label's bookkeeping at every new picture. While the picture is opaque and
+// exactly the label's size, every pixel comes from it, so neither the window paints the
+// background and the translucent panel beneath first (per tick, on a changing desktop, that
+// cost more than drawing the picture itself) nor the label its frame pass. Otherwise, as
+// after a change of zoom while frozen, it paints like any label.
 class PictureLabel : public QLabel
 {
 public:
     explicit PictureLabel(QWidget *parent = nullptr);
 
-    void setPicture(const QPixmap &picture);
+    void setPicture(const QPixmap &shown);
+    QPixmap picture() const { return shownPicture; }
 
 protected:
     bool event(QEvent *event) override;
@@ -22,6 +25,5 @@ protected:
 private:
     void updateOpacity();
 
-    QSize pictureSize;
-    bool pictureOpaque = false;
+    QPixmap shownPicture;
 };

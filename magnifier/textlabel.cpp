@@ -10,6 +10,7 @@ TextLabel::TextLabel(QWidget *parent)
     : QLabel(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setTextFormat(Qt::PlainText); // no guessing at rich text in every new text
 }
 
 void TextLabel::paintEvent(QPaintEvent *)

@@ -1,5 +1,6 @@
 #include "magnifier/magnify.h"
 #include "magnifier/monitors.h"
+#include "magnifier/picturelabel.h"
 #include "magnifier/textlabel.h"
 #include "support/testsupport.h"
 
@@ -215,6 +216,49 @@ private slots:
         QCOMPARE(movedByTextLabel, movedByLabel);
     }
 
+    void pictureLabelPaintsLikeALabel_data()
+    {
+        QTest::addColumn<QSize>("pictureSize");
+        QTest::addColumn<bool>("translucent");
+        QTest::newRow("picture fits the label") << QSize(171, 171) << false;
+        QTest::newRow("picture of a smaller zoom, shown while frozen") << QSize(165, 165) << false;
+        QTest::newRow("picture of a larger zoom, shown while frozen") << QSize(187, 187) << false;
+        QTest::newRow("translucent picture that fits") << QSize(171, 171) << true;
+        QTest::newRow("no picture yet") << QSize() << false;
+    }
+    // On the window's translucent panel, the picture label shows the very pixels of a QLabel
+    // showing the picture as its pixmap.
+    void pictureLabelPaintsLikeALabel()
+    {
+        QFETCH(QSize, pictureSize);
+        QFETCH(bool, translucent);
+        QImage image = pictureSize.isEmpty() ? QImage() : patternPicture(pictureSize);
+        if (translucent) {
+            image = image.convertToFormat(QImage::Format_ARGB32);
+            image.fill(qRgba(200, 10, 10, 90));
+        }
+        const QPixmap picture = QPixmap::fromImage(image);
+        startFresh();
+        CData store;
+        QImage byLabel, byPictureLabel;
+        runPasses(store, [&](Vikaro &window) {
+            VikaroProbe w(window);
+            w.zoomLabel()->hide();
+            const QRect area = QRect(w.zoomPanel()->mapTo(&window, QPoint(1, 1)), QSize(171, 171));
+            QLabel plain(w.zoomPanel());
+            plain.setGeometry(1, 1, 171, 171);
+            plain.setPixmap(picture);
+            byLabel = window.grab(area).toImage().convertToFormat(QImage::Format_ARGB32);
+            plain.hide();
+            PictureLabel cheap(w.zoomPanel());
+            cheap.setGeometry(1, 1, 171, 171);
+            cheap.setPicture(picture);
+            byPictureLabel = window.grab(area).toImage().convertToFormat(QImage::Format_ARGB32);
+            return 0;
+        });
+        QCOMPARE(byPictureLabel, byLabel);
+    }
+
     void repaintsOnlyWhatChanged_data()
     {
         QTest::addColumn<QPoint>("move");
@@ -352,7 +396,7 @@ private slots:
         fake->cursor = QPoint(200, 150);
         VikaroProbe w;
         w.tick();
-        const qint64 before = w.zoomLabel()->pixmap(Qt::ReturnByValue).cacheKey();
+        const qint64 before = w.zoomLabel()->picture().cacheKey();
         if (change == "sight")
             QTest::keyClick(w.window(), Qt::Key_G);
         else if (change == "zoom in")
@@ -362,7 +406,7 @@ private slots:
         else if (change == "desktop")
             fake->picture.setPixel(fake->cursor, qRgb(1, 2, 3));
         w.tick();
-        QCOMPARE(w.zoomLabel()->pixmap(Qt::ReturnByValue).cacheKey() != before, newPicture);
+        QCOMPARE(w.zoomLabel()->picture().cacheKey() != before, newPicture);
         VikaroProbe fresh;
         fresh.tick();
         QCOMPARE(w.picture(), fresh.picture());

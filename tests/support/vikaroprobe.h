@@ -28,7 +28,7 @@ public:
     int zoomFactor() const { return w.zoomFactor; }
     int zoomSpan() const { return w.zoomSpan; }
     QSize zoomSize() const { return w.zoomSize; }
-    QImage picture() const { return w.zoomLabel->pixmap(Qt::ReturnByValue).toImage(); }
+    QImage picture() const { return w.zoomLabel->picture().toImage(); }
     QTimer *timer() const { return w.timer; }
     QList<QRect> &screenRects() { return w.screenRects; }
     QList<QPointer<QScreen>> &screens() { return w.screens; }
