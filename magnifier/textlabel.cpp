@@ -21,7 +21,7 @@ void TextLabel::paintEvent(QPaintEvent *)
     if (text().isEmpty())
         return;
     painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
-    painter.drawText(baselineStart(), text());
+    painter.drawText(baseline, text());
 }
 
 // A change of style, palette, font or state may change what is beneath as well.
@@ -31,8 +31,8 @@ void TextLabel::changeEvent(QEvent *event)
     QLabel::changeEvent(event);
 }
 
-// Renders the parent's own background (not its other children) beneath the label, once per
-// place and parent size.
+// Renders the parent's own background (not its other children) beneath the label, and finds
+// where the line starts, once per place, parent size and font.
 void TextLabel::keepBackground()
 {
     QWidget *parent = parentWidget();
@@ -45,6 +45,7 @@ void TextLabel::keepBackground()
     background.setDevicePixelRatio(ratio);
     background.fill(Qt::transparent);
     parent->render(&background, QPoint(), QRegion(backgroundRect), QWidget::DrawWindowBackground);
+    baseline = baselineStart();
 }
 
 // Where a label's layout starts its line (label coordinates, pixels): at the left edge, and at

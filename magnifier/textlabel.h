@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPixmap>
+#include <QPointF>
 #include <QRect>
 
 // A label for one line of plain text that changes every sampling tick (colour values, pointer
@@ -26,4 +27,5 @@ private:
     QPixmap background; // the parent's background beneath, for backgroundRect in the parent
     QRect backgroundRect;
     QSize backgroundParentSize;
+    QPointF baseline;
 };
