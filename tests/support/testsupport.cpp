@@ -54,6 +54,10 @@ void storeSettingsUnder(const QString &folder)
 
 void prepareTestProcess()
 {
+    // The toolkit warns when it has no runtime folder; a temporary one is private (0700).
+    static QTemporaryDir runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     if (!prepareSession())
         std::exit(1);
     setApplicationIdentity();
@@ -85,7 +89,7 @@ QImage patternPicture(const QSize &size)
 
 FakeDesktop *startFresh(const QSize &fakeSize)
 {
-    sandbox::reset();
+    CData().clear();
     zoomIndex = gridType = languageIndex = 0;
     appActive = true;
     pointerInside = frozen = showFx = fxInHex = false;
@@ -161,8 +165,6 @@ QStringList labelTexts(QWidget &dialog)
         texts.append(label->text());
     return texts;
 }
-
-const QPoint magnifierSpot(520, 300);
 
 ScreenPattern::ScreenPattern()
     : QLabel(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)

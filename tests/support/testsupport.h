@@ -29,20 +29,17 @@
 #include "settings/cdata.h"
 #include "vikaroprobe.h"
 
-// The test process's private settings store: the store's user-scope folder is moved into a
-// temporary folder before anything reads it, so tests never see the user's real preferences.
+// The test process's settings store lives in a temporary folder, so tests never see the
+// user's real preferences. raw() is the text a key of "Preferences" holds, null when absent.
 namespace sandbox {
 QString folder();
 inline QString filePath() { return CData().fileName(); }
-inline void reset() { CData().clear(); }
-// The text a key of "Preferences" holds, or a null string when it is absent.
 QString raw(const QString &key);
 void setRaw(const QString &key, const QString &text);
 } // namespace sandbox
 void storeSettingsUnder(const QString &folder);
 
-// A desktop made of one picture at (0, 0), black around it, with a pointer that only moves
-// when told to.
+// A desktop made of one picture at (0, 0), black around it, whose pointer only moves when told.
 class FakeDesktop : public Desktop
 {
 public:
@@ -61,9 +58,9 @@ public:
 QRgb patternPixel(int x, int y);
 QImage patternPicture(const QSize &size);
 
-// Empties the sandbox and brings every process-wide value back to what a fresh process has.
-// The desktop becomes a fake one of `fakeSize` over the pattern (returned), or the real one
-// when `fakeSize` is empty.
+// Empties the sandbox and brings every process-wide value back to a fresh process's. The
+// desktop becomes a fake one of `fakeSize` over the pattern (returned), or the real one when
+// `fakeSize` is empty.
 FakeDesktop *startFresh(const QSize &fakeSize = QSize(64, 64));
 
 // Collects the debug lines written while it lives.
@@ -74,27 +71,33 @@ struct DebugCapture
     QStringList lines;
 };
 
-// Runs the start-up loop over the sandbox store, handing every pass's window to `script` with
-// the pass number (from 0). The window's result then decides as exec()'s would: non-zero
-// rebuilds it. A failed check ends the loop. Returns how many passes ran.
+// Runs the start-up loop over the sandbox store, handing each pass's window to `script` with
+// the pass number; the window's result then decides as exec()'s would. A failed check ends
+// the loop. Returns how many passes ran.
 int runScripted(const std::function<void(VikaroProbe &, int)> &script);
 
-// Once a modal window shows up, hands it to `inspect` and closes it: lets a test call code
-// that runs a box with exec() without blocking.
+// Once a modal window shows, hands it to `inspect` and closes it: code that runs a box with
+// exec() can be called without blocking.
 void whenModalShows(const std::function<void(QWidget *)> &inspect);
-// In the options dialog: clicks the flag of `language` (0..4), then presses Ok or Cancel.
+// In the options dialog: clicks the flag of `language` (0..4), then Ok or Cancel.
 void answerOptions(COptionsDlg &options, int language, bool ok);
-// Clicks the options icon of `window`, picks `language` and presses Ok, as a user switches
-// language: the window ends with 1, to be rebuilt.
+// The options icon, `language`, Ok: the window ends with 1, to be rebuilt.
 void chooseLanguage(Vikaro &window, int language);
-
-// The texts of a dialog's labels, in creation order.
 QStringList labelTexts(QWidget &dialog);
+
+// Data rows of one struct column: each row named by its `name` member.
+template <typename Row, std::size_t N>
+void addRows(const Row (&rows)[N])
+{
+    QTest::addColumn<Row>("row");
+    for (const Row &row : rows)
+        QTest::newRow(row.name) << row;
+}
 
 // --- On a real X server ---
 
-// A frameless window over the whole X screen showing patternPicture(), so every desktop pixel
-// has a known colour; patches can be painted over it. Global coordinates equal its own.
+// A frameless window over the whole X screen showing patternPicture(), patches painted over
+// it. Global coordinates equal its own.
 class ScreenPattern : public QLabel
 {
 public:
@@ -102,22 +105,20 @@ public:
     void paintPatch(const QRect &rect, QRgb rgb);
     // The colour shown at global `p`, black off the screen.
     QRgb pixelAt(const QPoint &p) const;
-    // What the magnifier must show around `pointer`: the square of the screen enlarged block by
-    // block, the sight on top.
+    // What the magnifier must show around `pointer`: the square enlarged block by block, the
+    // sight on top.
     QImage magnifiedAround(const QPoint &pointer, int factor, int span, int sight) const;
 
 private:
     QImage picture;
 };
 
-// Where display tests put the magnifier: away from the corners they point at.
-extern const QPoint magnifierSpot;
-
 // The X clipboard as another client reads it.
 QString systemClipboardText();
 
-// Readies the process as the program does, with the identity and a settings sandbox, before
-// `TestClass` runs; the platform comes from QT_QPA_PLATFORM (offscreen, or xcb under Xvfb).
+// Readies the process as the program does, with a settings sandbox and a private runtime
+// folder; the platform comes from QT_QPA_PLATFORM (offscreen, or xcb under Xvfb).
+void prepareTestProcess();
 #define VIKARO_TEST_MAIN(TestClass)                                                          \
     int main(int argc, char *argv[])                                                         \
     {                                                                                        \
@@ -127,5 +128,3 @@ QString systemClipboardText();
         TestClass test;                                                                      \
         return QTest::qExec(&test, argc, argv);                                              \
     }
-
-void prepareTestProcess();

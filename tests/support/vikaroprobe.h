@@ -9,8 +9,8 @@
 #include "magnifier/textlabel.h"
 #include "magnifier/vikaro.h"
 
-// Lets tests read and drive the main window's insides. Built without a window, it owns a
-// fresh one.
+// Lets tests and the benchmark read and drive the main window's insides. Built without a
+// window, it owns a fresh one.
 class VikaroProbe
 {
 public:
@@ -23,11 +23,9 @@ public:
 
     quint32 &currentColor() { return w.currentColor; }
     bool placed() const { return w.placed; }
-    bool anchorSet() const { return w.anchorSet; }
-    QPoint anchor() const { return w.anchor; }
+    QPoint anchor() const { return w.anchorSet ? w.anchor : QPoint(-1, -1); }
     int zoomFactor() const { return w.zoomFactor; }
     int zoomSpan() const { return w.zoomSpan; }
-    QSize zoomSize() const { return w.zoomSize; }
     QImage picture() const { return w.zoomLabel->picture().toImage(); }
     QTimer *timer() const { return w.timer; }
     QList<QRect> &screenRects() { return w.screenRects; }

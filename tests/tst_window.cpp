@@ -1,0 +1,261 @@
+#include <QPainter>
+
+#include "magnifier/magnify.h"
+#include "magnifier/monitors.h"
+#include "support/testsupport.h"
+
+// The main window on a fake desktop: its layout per zoom level, what a tick shows (picture,
+// sight, colour texts, swatches, position), when it holds still, and the keys and wheel.
+
+namespace {
+
+// Whether the sight of `type` paints (x, y): a and b are the rows and columns just outside
+// the centre block, c its middle.
+bool onSight(int type, int x, int y, int a, int b, int c)
+{
+    const bool frame = ((x == a || x == b) && y >= a && y <= b) || ((y == a || y == b) && x >= a && x <= b);
+    const bool openCross = (y == c && (x <= a || x >= b)) || (x == c && (y <= a || y >= b));
+    return type == 1 ? x == c || y == c : type == 2 ? openCross : type == 3 ? frame : type == 4 && (openCross || frame);
+}
+
+const QList<QRect> twoMonitors{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+const QPoint start(100, 80);
+
+struct Level
+{
+    const char *name;
+    QString stored; // "Zoom factor", null when absent
+    int factor, side, margin, w8;
+};
+struct Tick
+{
+    const char *name;
+    quint32 rgb;
+    QStringList texts; // hexadecimal, decimal, D's copy, position
+    quint32 colour4;
+    QPoint pointer, anchor; // anchor: where Insert was pressed, null for none
+    QList<QRect> monitors = twoMonitors;
+};
+struct Keys
+{
+    const char *name;
+    QString stored; // "key=value" pairs of Preferences before the window is built
+    QList<int> keys; // a key pressed again right after itself is held down
+    QString written = {}; // "key=value" pairs written after them: no other key is
+    QPoint moved = {};    // the pointer, from where it started
+    QString title = {};
+    QString position = {}; // after a tick, null to leave it
+    int wheel = 0;    // angle delta turned before the keys
+    bool inside = false;
+};
+
+QMap<QString, QString> pairs(const QString &text)
+{
+    QMap<QString, QString> map;
+    for (const QString &pair : text.split(';', Qt::SkipEmptyParts))
+        map.insert(pair.section('=', 0, 0), pair.section('=', 1));
+    return map;
+}
+
+} // namespace
+Q_DECLARE_METATYPE(Level)
+Q_DECLARE_METATYPE(Tick)
+Q_DECLARE_METATYPE(Keys)
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+    FakeDesktop *fake = nullptr;
+
+private slots:
+    void init()
+    {
+        fake = startFresh(QSize(300, 200));
+        fake->cursor = start;
+    }
+
+    void layoutPerZoomLevel_data()
+    {
+        addRows<Level>({{"level 0, factor 3", "0", 3, 171, 17, 114},    {"level 1, factor 5", "1", 5, 175, 15, 116},
+                        {"level 2, factor 7", "2", 7, 175, 15, 116},    {"level 3, factor 9", "3", 9, 171, 17, 114},
+                        {"level 4, factor 11", "4", 11, 187, 9, 124},   {"level 5, factor 13", "5", 13, 169, 18, 112},
+                        {"level 6, factor 15", "6", 15, 165, 20, 110},  {"level 7, factor 19", "7", 19, 171, 17, 114},
+                        {"level 8, factor 25", "8", 25, 175, 15, 116},  {"first start is level 0", QString(), 3, 171, 17, 114},
+                        {"1000 clamped to 8", "1000", 25, 175, 15, 116}, {"-3 clamped to 0", "-3", 3, 171, 17, 114}});
+    }
+    // In both display modes, with the zoom level and display mode written at every layout.
+    void layoutPerZoomLevel()
+    {
+        QFETCH(Level, row);
+        for (const bool extended : {false, true}) {
+            startFresh();
+            if (!row.stored.isNull())
+                sandbox::setRaw("Zoom factor", row.stored);
+            sandbox::setRaw("Show FX", extended ? "7" : "0");
+            VikaroProbe w;
+            sandbox::setRaw("Zoom factor", "junk");
+            w.window()->refreshLayout();
+            QCOMPARE(sandbox::raw("Zoom factor") + sandbox::raw("Show FX"), QString::number(zoomIndex) + (extended ? "1" : "0"));
+            QCOMPARE(w.window()->windowTitle(), QString("Vikaro */%1").arg(row.factor));
+            const int m = row.margin, s = row.side;
+            QCOMPARE((QList<QRect>{w.swatchPanel()->geometry(), w.swatch8()->geometry(), w.swatch4()->geometry(),
+                                   w.zoomPanel()->geometry(), w.zoomLabel()->geometry()}),
+                     (QList<QRect>{{m, 77, s + 2, 34}, {1, 1, row.w8, 32}, {row.w8 + 1, 1, s / 3, 32}, {m, m + 131, s + 2, s + 2}, {1, 1, s, s}}));
+            QCOMPARE(w.window()->minimumSize(), QSize(extended ? 405 : 205, 362));
+            QCOMPARE(w.window()->maximumSize(), QSize(extended ? 405 : 205, 362));
+        }
+    }
+
+    void monitorNumbering()
+    {
+        const auto order = [](const QStringList &names) {
+            QList<ScreenDesc> screens;
+            for (const QString &name : names)
+                screens.append({name, QRect()});
+            return monitorOrder(screens);
+        };
+        QCOMPARE(order({"DISPLAY2", "DISPLAY1"}), (QList<int>{1, 0}));
+        QCOMPARE(order({"D1", "D3"}), (QList<int>{0, 1})); // a gap: the toolkit's order
+        QCOMPARE(order({"HDMI-1", "DP-1", "eDP-1"}), (QList<int>{0, 1, 2}));
+    }
+
+    void tick_data()
+    {
+        addRows<Tick>({{"pure red on monitor 1 right edge", 0xFF0000u, {"#FF0000   #F00", "255,  0,  0", "255,0,0", "[1]  1919     10"}, 0xFF0000u, {1919, 10}, {}},
+                       {"0x123456 on monitor 2 left edge", 0x123456u, {"#123456   #135", " 18, 52, 86", "18,52,86", "[2]     0     10"}, 0x113355u, {1920, 10}, {}},
+                       {"component 15 gives digit 0, offsets from monitor 2", 0x0F0F0Fu, {"#0F0F0F   #000", " 15, 15, 15", "15,15,15", "[2]   100    200"}, 0u, {2020, 200}, {}},
+                       {"component 16 gives digit 1, point in no monitor", 0x101010u, {"#101010   #111", " 16, 16, 16", "16,16,16", "[1]  2000   1050"}, 0x111111u, {2000, 1050}, {}},
+                       {"0 160 255, no monitor left after an unplug", 0x00A0FFu, {"#00A0FF   #0AF", "  0,160,255", "0,160,255", "[1]    30     40"}, 0x00AAFFu, {30, 40}, {}, {}},
+                       {"relative to the anchor, negative offsets", 0xFFu, {"#0000FF   #00F", "  0,  0,255", "0,0,255", "Rel.     -3     10"}, 0xFFu, {47, 70}, {50, 60}}});
+    }
+    // The texts and swatches a tick shows, its debug line, and what Ctrl+D (modifiers being
+    // ignored) and X copy. The screen objects are gone as after an unplug; the rectangles stay.
+    void tick()
+    {
+        QFETCH(Tick, row);
+        fake->picture = QImage(row.pointer.x() + 40, row.pointer.y() + 40, QImage::Format_RGB32);
+        fake->picture.fill(row.rgb);
+        DebugCapture traces;
+        VikaroProbe w;
+        w.screenRects() = row.monitors;
+        w.screens() = QVector<QPointer<QScreen>>(row.monitors.size()).toList();
+        fake->cursor = row.anchor;
+        if (!row.anchor.isNull())
+            QTest::keyClick(w.window(), Qt::Key_Insert);
+        fake->cursor = row.pointer;
+        w.tick();
+        QCOMPARE((QStringList{w.hexLabel()->text(), w.decLabel()->text(), w.positionLabel()->text()}),
+                 (QStringList{row.texts[0], row.texts[1], row.texts[3]}));
+        QCOMPARE(w.positionLabel()->geometry(), row.anchor.isNull() ? QRect(30, 332, 149, 20) : QRect(23, 332, 162, 20));
+        QCOMPARE(w.swatch8()->color(), row.rgb);
+        QCOMPARE(w.swatch4()->color(), row.colour4);
+        const auto style = [](quint32 c) { return QString("\"QLabel{background:#%1;}\"").arg(c, 6, 16, QLatin1Char('0')); };
+        QCOMPARE(traces.lines.last(), style(row.rgb) + "     " + style(row.colour4));
+        QTest::keyClick(w.window(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), row.texts[2]);
+        QTest::keyClick(w.window(), Qt::Key_X);
+        QCOMPARE(QGuiApplication::clipboard()->text(), row.texts[0].left(7));
+    }
+
+    // At every zoom level, types outside 1..4 draw nothing; none paints the centre block's
+    // first pixel, the one read.
+    void sightPixels()
+    {
+        for (const ZoomLevel &level : zoomLevels)
+            for (int type = -1; type <= 5; ++type) {
+                QImage picture(level.factor * level.span, level.factor * level.span, QImage::Format_RGB32);
+                picture.fill(Qt::black);
+                drawSightOn(picture, type, level.factor, level.span);
+                const int a = (level.span / 2) * level.factor - 1, b = a + level.factor + 1, c = a + level.factor / 2 + 1;
+                for (int y = 0; y < picture.height(); ++y)
+                    for (int x = 0; x < picture.width(); ++x)
+                        QVERIFY2((picture.pixel(x, y) != qRgb(0, 0, 0)) == onSight(type, x, y, a, b, c),
+                                 qPrintable(QString("sight %1, factor %2: %3,%4").arg(type).arg(level.factor).arg(x).arg(y)));
+            }
+    }
+
+    void keys_data()
+    {
+        const QString frozen = "Vikaro */3 gelé ! (U pour dégeler)";
+        addRows<Keys>({{"up, keypad 8", "", {Qt::Key_Up, Qt::Key_8}, "", {0, -2}, "", "[1]   100     78"},
+                       {"down, keypad 2", "", {Qt::Key_Down, Qt::Key_2}, "", {0, 2}},
+                       {"left, keypad 4, held", "", {Qt::Key_Left, Qt::Key_4, Qt::Key_4}, "", {-3, 0}},
+                       {"right, keypad 6", "", {Qt::Key_Right, Qt::Key_6}, "", {2, 0}},
+                       {"home, keypad 7", "", {Qt::Key_Home, Qt::Key_7}, "", {-2, -2}},
+                       {"page up, keypad 9", "", {Qt::Key_PageUp, Qt::Key_9}, "", {2, -2}},
+                       {"end, keypad 1", "", {Qt::Key_End, Qt::Key_1}, "", {-2, 2}},
+                       {"page down, keypad 3", "", {Qt::Key_PageDown, Qt::Key_3}, "", {2, 2}},
+                       {"Insert sets the anchor", "", {Qt::Key_Insert, Qt::Key_Right}, "", {1, 0}, "", "Rel.      1      0"},
+                       {"0 sets the anchor", "", {Qt::Key_Right, Qt::Key_0, Qt::Key_Down}, "", {1, 1}, "", "Rel.      0      1"},
+                       {"Delete clears the anchor", "", {Qt::Key_Insert, Qt::Key_Delete, Qt::Key_Right}, "", {1, 0}, "", "[1]   101     80"},
+                       {". clears the anchor", "", {Qt::Key_Insert, Qt::Key_Period}, "", {}, "", "[1]   100     80"},
+                       {"* * zoom in twice", "Zoom factor=2", {Qt::Key_Asterisk, Qt::Key_Asterisk}, "Zoom factor=4", {}, "Vikaro */11"},
+                       {"/ zooms out", "Zoom factor=2", {Qt::Key_Slash}, "Zoom factor=1", {}, "Vikaro */5"},
+                       {"* at 8 stays", "Zoom factor=8", {Qt::Key_Asterisk}, "Zoom factor=8", {}, "Vikaro */25"},
+                       {"/ at 0 stays", "", {Qt::Key_Slash}, "Zoom factor=0", {}, "Vikaro */3"},
+                       {"wheel forward at 2 gives 3", "Zoom factor=2", {}, "Zoom factor=3", {}, "Vikaro */9", {}, 120},
+                       {"wheel backward at 2 gives 1", "Zoom factor=2", {}, "Zoom factor=1", {}, "Vikaro */5", {}, -120},
+                       {"big wheel delta moves one level", "Zoom factor=2", {}, "Zoom factor=3", {}, "", {}, 960},
+                       {"wheel with the pointer inside does nothing", "Zoom factor=2", {}, "Zoom factor=2", {}, "Vikaro */7", {}, 120, true},
+                       {"G steps the sight, 4 wraps to 0", "Grid type=3", {Qt::Key_G, Qt::Key_G}, "Grid type=0"},
+                       {"G from 0 gives 1", "", {Qt::Key_G}, "Grid type=1"},
+                       {"G from out of range gives 0", "Grid type=17", {Qt::Key_G}, "Grid type=0"},
+                       {"F1 first slot", "", {Qt::Key_F1}, "Color F1=-15720400"},
+                       {"F12 last slot, others left alone", "Color F5=5", {Qt::Key_F12}, "Color F12=-15720400"},
+                       {"F5 with the pointer inside empties the slot", "Color F5=5", {Qt::Key_F5}, "Color F5=0", {}, "", {}, 0, true},
+                       {"F holds the colour", "", {Qt::Key_F, Qt::Key_Right, Qt::Key_F2}, "Color F2=-15720400", {1, 0}, frozen},
+                       {"unfrozen, F2 stores the new colour", "", {Qt::Key_Right, Qt::Key_F2}, "Color F2=-12562336", {1, 0}},
+                       {"U unfreezes", "", {Qt::Key_F, Qt::Key_U, Qt::Key_Right, Qt::Key_F3}, "Color F3=-12562336", {1, 0}, "Vikaro */3"},
+                       {"Escape, Enter and F13 leave the window open", "", {Qt::Key_Escape, Qt::Key_Enter, Qt::Key_F13}, ""}});
+    }
+    // With Shift and Ctrl held (they are ignored), a tick after every key, on a desktop whose
+    // pixels right of the start differ.
+    void keys()
+    {
+        QFETCH(Keys, row);
+        fake->picture.fill(0x102030);
+        QPainter(&fake->picture).fillRect(start.x() + 1, 0, 100, 200, QColor(0x405060));
+        const QMap<QString, QString> stored = pairs(row.stored), written = pairs(row.written);
+        for (const QString &key : stored.keys())
+            sandbox::setRaw(key, stored[key]);
+        const QStringList keysBefore = CData().keysOf("Preferences");
+        VikaroProbe w;
+        w.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window()));
+        w.tick();
+        QWheelEvent turn({10, 10}, {10, 10}, {}, {0, row.wheel}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        pointerInside = row.inside;
+        QApplication::sendEvent(w.window(), &turn);
+        w.tick();
+        for (int i = 0; i < row.keys.size(); ++i) {
+            QKeyEvent press(QEvent::KeyPress, row.keys[i], Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier,
+                            QString(), i > 0 && row.keys[i] == row.keys[i - 1]);
+            QApplication::sendEvent(w.window(), &press);
+            w.tick();
+        }
+        QCOMPARE(fake->cursor, start + row.moved);
+        QStringList keys = keysBefore + written.keys() + QStringList{"Zoom factor", "Show FX"};
+        keys.removeDuplicates();
+        keys.sort();
+        QCOMPARE(CData().keysOf("Preferences"), keys);
+        for (const QString &key : written.keys())
+            QCOMPARE(sandbox::raw(key), written[key]);
+        if (!row.title.isEmpty())
+            QCOMPARE(w.window()->windowTitle(), row.title);
+        if (!row.position.isNull())
+            QCOMPARE(w.positionLabel()->text(), row.position);
+        QVERIFY(w.window()->isVisible() && w.window()->result() == 0);
+        if (frozen || pointerInside)
+            return;
+        // The picture kept or made anew is the one a fresh window shows, centred on the pointer.
+        VikaroProbe fresh;
+        fresh.tick();
+        QCOMPARE(w.picture(), fresh.picture());
+        const int centre = (w.zoomSpan() / 2) * w.zoomFactor();
+        QCOMPARE(w.picture().pixel(centre, centre), fake->picture.pixel(fake->cursor));
+    }
+};
+
+VIKARO_TEST_MAIN(TestWindow)
+#include "tst_window.moc"
