@@ -1,4 +1,3 @@
-#include <QColor>
 #include <QRandomGenerator>
 
 #include <sys/fsuid.h>
@@ -13,44 +12,29 @@
 
 namespace {
 
-using KeyMap = QMap<QString, QVariant>;
 const QStringList startKeys{"Preferences/Zoom factor", "Preferences/Show FX"}; // written at every start
+const QList<QByteArray> keys = {"Position%20X", "Position Y", "Zoom%20factor", "Grid%20type", "Show%20FX", "FX%20in%20Hexa", "Language"};
+const QList<QByteArray> oddLines = {"-1", "5", "9", "2147483647", "0x1F", " 6 ", "\xef\xbc\x93", "12abc", "", "true", "1,2", "\"3\"",
+    "3 ; a comment", "@Variant(", "@Invalid()", "@Rect(1 2 3 4)", "@Variant(\\0\\0\\0\\x2\\xff\\x10\\x20\\x30)", "\\", "%41",
+    "[Other]", "[]", "[General]", "[%General]", "[Preferences/Sub]", "[Broken", "=5", "Color F4 -16777216"};
 
-const QList<QByteArray> keys = {"Position%20X", "Position Y", "Zoom%20factor", "Grid%20type", "Show%20FX", "FX%20in%20Hexa",
-                                "FX in Hexa", "Language"};
-const QList<QByteArray> oddLines = {"-1", "9", "2147483647", "0x1F", " 6 ", "\xef\xbc\x93", "12abc", "", "true", "1,2",
-                                    "\"3\"", "3 ; a comment", "@Variant(", "@Invalid()", "@Rect(1 2 3 4)", "\\", "%41"};
-const QList<QByteArray> groups = {"[Other]", "[General]", "[%General]", "[Preferences/Sub]", "[preferences]", "[]", "[Broken"};
-
-// An int in the store's variant syntax: the type (2, int), then its four bytes escaped.
-QByteArray variantInt(quint32 value)
-{
-    QByteArray text = "@Variant(\\0\\0\\0\\x2";
-    for (int shift = 24; shift >= 0; shift -= 8)
-        text += "\\x" + QByteArray::number((value >> shift) & 0xFF, 16);
-    return text + ')';
-}
-
-// A settings file of up to 30 lines drawn from `random`.
+// A settings file of up to 30 lines drawn from `random`: colours of any alpha, other keys out
+// of range, numbers beyond 32 bits, odd texts and headers, the variant syntax, noise, long lines.
 QByteArray makeFile(QRandomGenerator &random)
 {
     const auto below = [&random](int n) { return int(random.bounded(quint32(n))); };
-    const auto pick = [&below](const QList<QByteArray> &list) { return list.at(below(list.size())); };
     const auto noise = [&below](int size) {
         QByteArray bytes(size, '\0');
         for (char &byte : bytes)
             byte = char(below(256));
         return bytes;
     };
-    const auto key = [&] { return (below(3) ? "Color%20F" + QByteArray::number(1 + below(12)) : pick(keys)) + '='; };
+    const auto key = [&] { return (below(3) ? "Color%20F" + QByteArray::number(1 + below(12)) : keys.at(below(keys.size()))) + '='; };
     const std::function<QByteArray()> lines[] = {
-        [&] { return key() + QByteArray::number(qint32(random.generate())); }, // colours of any alpha, numbers out of range
+        [&] { return key() + QByteArray::number(qint32(random.generate())); },
         [&] { return key() + QByteArray::number(qint64(random.generate64())); },
-        [&] { return key() + pick(oddLines); },
-        [&] { return key() + variantInt(random.generate()); },
+        [&] { return (below(2) ? key() : QByteArray()) + oddLines.at(below(oddLines.size())); },
         [&] { return noise(1 + below(120)); },
-        [&] { return pick(groups); },
-        [&] { return "=" + QByteArray::number(below(9)) + (below(2) ? "; a comment = 3" : "Color F4 -16777216"); },
         [&] { return key() + QByteArray(20000 + below(150000), '7'); },
     };
     if (below(25) == 0)
@@ -64,10 +48,10 @@ QByteArray makeFile(QRandomGenerator &random)
     return file;
 }
 
-KeyMap storedKeys()
+QMap<QString, QVariant> storedKeys()
 {
     QSettings file(CData().fileName(), QSettings::IniFormat);
-    KeyMap keys;
+    QMap<QString, QVariant> keys;
     for (const QString &name : file.allKeys())
         keys.insert(name, name.isEmpty() ? QVariant() : file.value(name));
     return keys;
@@ -87,9 +71,8 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 // Root may write any file: the files go to "nobody", and file access is checked as nobody.
 constexpr uint nobody = 65534;
-const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
-const QFile::Permissions closedFolder = readOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-const QFile::Permissions openFolder = closedFolder | QFile::WriteOwner;
+const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther, readWrite = readOnly | QFile::WriteOwner;
+const QFile::Permissions closedFolder = readOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther, openFolder = closedFolder | QFile::WriteOwner;
 
 bool accessAs(uint user)
 {
@@ -129,15 +112,9 @@ private slots:
     void preferencesFile_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("colours between lines the store cannot parse") << QByteArray(
-            "[Preferences]\n; mine\nColor%20F1=-16777216\nno key\n[Broken\n[Preferences]\nColor%20F2=-1\nZoom%20factor=3\nShow%20FX=0\n");
-        QTest::newRow("hexadecimal, colour in variant syntax") << "[Preferences]\nFX%20in%20Hexa=1\nColor%20F5=" + variantInt(0xFF102030u);
-        QTest::newRow("colour in another group is not ours") << QByteArray("[Other]\nColor%20F1=-16777216\n[Preferences]\nColor%20F2=-65536\n");
-        QTest::newRow("keys before any group") << QByteArray("Color%20F1=-1\nZoom%20factor=99\n");
-        QTest::newRow("numbers beyond 32 bits are empty slots") << QByteArray("[Preferences]\nColor%20F1=4294967295\nLanguage=4294967297\n");
-        QTest::newRow("window place at the ends of the int range")
-            << QByteArray("[Preferences]\nPosition%20X=2147483647\nPosition%20Y=-2147483648\nColor%20F12=-2\n");
-        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("colours between lines the store cannot parse, hexadecimal") << QByteArray(
+            "[Preferences]\n; mine\nColor%20F1=-16777216\nno key\n[Broken\n[Preferences]\nColor%20F2=-1\nFX%20in%20Hexa=1\nShow%20FX=0\n");
+        QTest::newRow("language one past the last") << QByteArray("[Preferences]\nLanguage=5\nZoom%20factor=9\n");
         bool given = false; // VIKARO_FUZZ_SEED draws other files
         const uint seed = qEnvironmentVariable("VIKARO_FUZZ_SEED").toUInt(&given);
         QRandomGenerator random(given ? seed : 20240611);
@@ -153,7 +130,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QVERIFY(writeFile(CData().fileName(), bytes));
-        const KeyMap before = storedKeys();
+        const QMap<QString, QVariant> before = storedKeys();
         QStringList shown, expected;
         DebugCapture traces;
         runScripted([&shown](VikaroProbe &w, int) {
@@ -168,7 +145,8 @@ private slots:
             expected << (c.alpha() ? value : QString()) + QString("QLabel{background:rgba(%1,%2);}").arg(rgb).arg(c.alpha());
         }
         QCOMPARE(shown, expected);
-        const KeyMap after = storedKeys();
+        const QMap<QString, QVariant> after = storedKeys();
+        QVERIFY(zoomIndex >= 0 && zoomIndex < zoomLevelCount && languageIndex >= 0 && languageIndex < languageCount);
         QCOMPARE(after.value(startKeys[0]).toString() + after.value(startKeys[1]).toString(), QString("%1%2").arg(zoomIndex).arg(showFx));
         for (const QString &key : before.keys() + after.keys())
             QVERIFY2(startKeys.contains(key) || after.value(key) == before.value(key), qPrintable("changed " + key));
@@ -182,9 +160,9 @@ private slots:
         const QByteArray stored = "[Preferences]\nColor%20F1=-16777216\nLanguage=0\nShow%20FX=1\nZoom%20factor=2\n";
         addRows<Unwritable>({{"read-only file", stored, readOnly, openFolder, 1},
                              {"read-only file with a header the store cannot parse", stored + "[Unfinished\n", readOnly, openFolder, 1},
-                             {"read-only folder", stored, readOnly | QFile::WriteOwner, closedFolder, 1},
-                             {"read-only folder without a file yet", QByteArray(), readOnly, closedFolder, 1},
-                             {"writable store says nothing", stored, readOnly | QFile::WriteOwner, openFolder, 0}});
+                             {"read-only folder", stored, readWrite, closedFolder, 1},
+                             {"read-only folder without a file yet", QByteArray(), readWrite, closedFolder, 1},
+                             {"writable store says nothing", stored, readWrite, openFolder, 0}});
     }
     // A colour stored on F5 and English chosen, none of it savable: the program goes on with
     // them in memory and says so once.
@@ -197,17 +175,14 @@ private slots:
         QVERIFY(QFile::setPermissions(root->path(), openFolder) && QDir(root->path()).mkdir("Morvelle"));
         QVERIFY(row.content.isNull() || (writeFile(file, row.content) && QFile::setPermissions(file, row.fileMode)));
         for (const QString &path : {folder, file})
-            QVERIFY(geteuid() != 0 || ::chown(QFile::encodeName(path).constData(), nobody, nobody) == 0 || row.content.isNull());
+            QVERIFY(geteuid() != 0 || ::chown(QFile::encodeName(path).constData(), nobody, nobody) == 0 || !QFile::exists(path));
         QVERIFY(QFile::setPermissions(folder, row.folderMode) && accessAs(nobody));
         DebugCapture traces;
         QStringList rows; // F1 and F5 of each pass
         runScripted([&rows](VikaroProbe &w, int pass) {
             rows << w.memValue(0)->text() + "/" + w.memValue(4)->text();
-            if (pass > 0)
-                return;
-            w.currentColor() = 0x102030;
-            QTest::keyClick(w.window(), Qt::Key_F5);
-            chooseLanguage(*w.window(), 1);
+            if (pass == 0)
+                w.currentColor() = 0x102030, QTest::keyClick(w.window(), Qt::Key_F5), chooseLanguage(*w.window(), 1);
         });
         const QString f1 = row.content.isNull() ? QString() : QString("  0,  0,  0");
         QCOMPARE(rows, (QStringList{f1 + "/", f1 + "/ 16, 32, 48"}));

@@ -1,17 +1,10 @@
 #include "testsupport.h"
 
-#include <QPainter>
-
 #include "app/platform.h"
 
 namespace {
 
 DebugCapture *activeCapture = nullptr;
-
-QString preferenceKey(const QString &key)
-{
-    return QStringLiteral("Preferences/") + key;
-}
 
 } // namespace
 
@@ -23,13 +16,13 @@ QString sandbox::folder()
 
 QString sandbox::raw(const QString &key)
 {
-    const QVariant value = CData().value(preferenceKey(key));
+    const QVariant value = CData().value("Preferences/" + key);
     return value.isValid() ? value.toString() : QString();
 }
 
 void sandbox::setRaw(const QString &key, const QString &text)
 {
-    CData().setValue(preferenceKey(key), text);
+    CData().setValue("Preferences/" + key, text);
 }
 
 void storeSettingsUnder(const QString &folder)
@@ -52,10 +45,7 @@ void prepareTestProcess()
 
 QImage FakeDesktop::grab(QScreen *, const QRect &rect)
 {
-    QImage square(rect.size(), QImage::Format_RGB32);
-    square.fill(Qt::black);
-    QPainter(&square).drawImage(-rect.topLeft(), picture);
-    return square;
+    return picture.copy(rect); // black beyond the picture
 }
 
 QImage patternPicture(const QSize &size)
@@ -74,12 +64,11 @@ FakeDesktop *startFresh(const QSize &fakeSize)
     appActive = true;
     pointerInside = frozen = showFx = fxInHex = false;
     storedColors.fill(0);
-    auto fake = fakeSize.isEmpty() ? nullptr : std::make_unique<FakeDesktop>();
+    auto fake = std::make_unique<FakeDesktop>();
     FakeDesktop *installed = fake.get();
-    if (fake)
-        fake->picture = patternPicture(fakeSize);
-    setDesktop(std::move(fake));
-    return installed;
+    fake->picture = patternPicture(fakeSize);
+    setDesktop(fakeSize.isEmpty() ? nullptr : std::move(fake));
+    return fakeSize.isEmpty() ? nullptr : installed;
 }
 
 DebugCapture::DebugCapture()

@@ -1,23 +1,13 @@
 #pragma once
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QCursor>
-#include <QMessageBox>
-#include <QPointer>
-#include <QProcess>
-#include <QPushButton>
-#include <QScreen>
-#include <QTimer>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
 
 #include "app/languages.h"
 #include "app/startup.h"
 #include "dialogs/caboutdlg.h"
-#include "dialogs/chelpdlg.h"
 #include "dialogs/clabel.h"
 #include "dialogs/coptionsdlg.h"
 #include "magnifier/desktop.h"
@@ -47,8 +37,8 @@ struct FakeDesktop : Desktop
 // A picture whose every pixel differs from its neighbours, its colours following from x and y.
 QImage patternPicture(const QSize &size);
 
-// Empties the sandbox and gives every process-wide value a fresh process's. The desktop
-// becomes a fake one of `fakeSize` over the pattern (returned), or the real one when empty.
+// Empties the sandbox, gives every process-wide value a fresh process's, and installs a fake
+// desktop of `fakeSize` over the pattern (returned), or the real one when `fakeSize` is empty.
 FakeDesktop *startFresh(const QSize &fakeSize = QSize(64, 64));
 
 // Collects the debug lines written while it lives.
@@ -59,13 +49,11 @@ struct DebugCapture
     QStringList lines;
 };
 
-// Runs the start-up loop over the sandbox, handing each pass's window to `script` with the
-// pass number; the window's result then decides as exec()'s would. A failed check ends the
-// loop. Returns how many passes ran.
+// Runs the start-up loop, handing each pass's window to `script` with the pass number; the
+// window's result then decides as exec()'s would, a failed check ends it. Returns the passes.
 int runScripted(const std::function<void(VikaroProbe &, int)> &script);
 
-// Once a modal window shows, hands it to `inspect` and closes it, so code that runs a box with
-// exec() can be called without blocking.
+// Once a modal window shows, hands it to `inspect` and closes it: code that runs exec() won't block.
 void whenModalShows(const std::function<void(QWidget *)> &inspect);
 // In the options dialog: the flag of `language` (0..4), then Ok or Cancel.
 void answerOptions(COptionsDlg &options, int language, bool ok);
@@ -82,7 +70,7 @@ void addRows(const Row (&rows)[N])
 }
 
 // Readies the process as the program does, with the settings sandbox and a private runtime
-// folder; the platform comes from QT_QPA_PLATFORM (offscreen, or xcb under Xvfb).
+// folder; the platform comes from QT_QPA_PLATFORM.
 void prepareTestProcess();
 #define VIKARO_TEST_MAIN(TestClass)                                                          \
     int main(int argc, char *argv[])                                                         \

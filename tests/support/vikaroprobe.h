@@ -41,10 +41,9 @@ public:
     QLabel *memValue(int i) const { return w.memValues[std::size_t(i)]; }
     CLabel *saveColorsButton() const { return w.saveColorsButton; }
     CLabel *optionsIcon() const { return w.optionsIcon; }
-    CLabel *helpIcon() const { return w.helpIcon; }
+    CLabel *aboutIcon() const { return w.aboutIcon; }
     CLabel *moreIcon() const { return w.moreIcon; }
     CLabel *normalIcon() const { return w.normalIcon; }
-    CHelpDlg *helpDlg() const { return w.helpDlg; }
 
 private:
     std::unique_ptr<Vikaro> own;
