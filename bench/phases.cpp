@@ -4,10 +4,9 @@
 // It shows the real main window, with the program's style sheet and the keyboard focus, on
 // the server's black root and then on a pattern (a new picture and colour every tick). On
 // each, TICKS times (200 by default), 30 ms apart, it moves the pointer to a new place beside
-// the window and runs the steps of a tick one by one, in the tick's order and under its rules
-// (Vikaro::manageTimouts and the helpers it calls), on the window's own widgets, each timed in
-// process CPU time; then the repaint and flush that follow. Then it times whole ticks the same
-// way, to check that the steps add up. Prints mean microseconds per tick.
+// the window and calls the steps of Vikaro::manageTimouts one by one, each timed in process
+// CPU time; then the repaint and flush that follow. Then it times whole ticks the same way, to
+// check that the steps add up. Prints mean microseconds per tick.
 
 #include <QApplication>
 #include <QDebug>
@@ -24,12 +23,10 @@
 #include "app/languages.h"
 #include "app/platform.h"
 #include "app/startup.h"
-#include "magnifier/colortext.h"
 #include "magnifier/desktop.h"
-#include "magnifier/magnify.h"
-#include "magnifier/monitors.h"
+#include "magnifier/state.h"
+#include "magnifier/vikaro.h"
 #include "resources/resourcepaths.h"
-#include "support/vikaroprobe.h"
 #include "xdriver.h"
 
 namespace {
@@ -45,18 +42,6 @@ struct Phase
 {
     const char *name;
     std::function<void()> run;
-};
-
-// What one tick has in hand from step to step.
-struct TickState
-{
-    QPoint pointer;
-    int monitor = 0;
-    QImage grabbed;
-    QImage shownSquare; // what the shown picture was made from, as the window keeps it
-    bool newPicture = false;
-    QPixmap picture;
-    quint32 colour = 0;
 };
 
 void applyStyleSheet()
@@ -77,53 +62,6 @@ void idle(int ms)
 void repaintAndFlush(Vikaro &window)
 {
     QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
-}
-
-std::vector<Phase> tickPhases(Vikaro &window, VikaroProbe &probe, TickState &s)
-{
-    return {
-        {"pointer position", [&] { s.pointer = desktop().cursorPos(); }},
-        {"grab the square", [&] {
-             s.monitor = screenIndexIn(probe.screenRects(), s.pointer);
-             const int half = probe.zoomSpan() / 2;
-             const QRect square(s.pointer.x() - half, s.pointer.y() - half, probe.zoomSpan(), probe.zoomSpan());
-             s.grabbed = desktop().grab(probe.screens().value(s.monitor), square);
-         }},
-        {"same square as shown?", [&] {
-             s.newPicture = s.grabbed != s.shownSquare;
-             if (s.newPicture)
-                 s.shownSquare = s.grabbed;
-         }},
-        {"magnify", [&] {
-             if (s.newPicture)
-                 s.picture = QPixmap::fromImage(magnified(s.grabbed, probe.zoomFactor()));
-         }},
-        {"sight", [&] {
-             if (s.newPicture)
-                 drawSightOn(s.picture, gridType, probe.zoomFactor(), probe.zoomSpan());
-         }},
-        {"show the picture", [&] {
-             if (!s.newPicture)
-                 return;
-             probe.zoomLabel()->setPicture(s.picture);
-         }},
-        {"centre colour", [&] {
-             const int centre = (probe.zoomSpan() / 2) * probe.zoomFactor();
-             s.colour = s.picture.toImage().pixel(centre, centre) & 0x00FFFFFFu;
-         }},
-        {"colour and position texts", [&] {
-             probe.hexLabel()->setText(hexText(s.colour));
-             probe.decLabel()->setText(decText(s.colour));
-             probe.positionLabel()->setText(monitorPositionText(s.pointer, s.monitor, probe.screenRects().value(s.monitor)));
-         }},
-        {"swatches and debug line", [&] {
-             const quint32 reduced = colour4(s.colour);
-             probe.swatch8()->setColor(s.colour);
-             probe.swatch4()->setColor(reduced);
-             qDebug() << swatchStyle(s.colour) << "   " << swatchStyle(reduced);
-         }},
-        {"repaint and flush", [&] { repaintAndFlush(window); }},
-    };
 }
 
 // Runs `steps` once per tick at pointer positions beside the window, 30 ms apart; returns
@@ -161,6 +99,45 @@ void printRows(const std::vector<Phase> &steps, const std::vector<double> &blank
 
 } // namespace
 
+// The steps of a tick, as the window's own code runs them (the window lets us call them).
+class TickPhases
+{
+public:
+    explicit TickPhases(Vikaro &window) : w(window) {}
+
+    std::vector<Phase> steps()
+    {
+        return {
+            {"pointer position", [this] { pointer = desktop().cursorPos(); }},
+            {"grab the square", [this] {
+                 monitor = w.screenIndexAt(pointer);
+                 const int half = w.zoomSpan / 2; // the square the tick grabs
+                 grabbed = desktop().grab(w.screenFor(monitor), QRect(pointer.x() - half, pointer.y() - half, w.zoomSpan, w.zoomSpan));
+             }},
+            {"enlarge, sight, show (if new)", [this] { w.showPicture(grabbed); }},
+            {"centre colour", [this] { w.readCentreColor(); }},
+            {"colour and position texts", [this] { w.showColorTexts(pointer, monitor); }},
+            {"swatches and debug line", [this] { w.showSwatches(); }},
+            {"repaint and flush", [this] { repaintAndFlush(w); }},
+        };
+    }
+    std::vector<Phase> wholeTick()
+    {
+        return {{"whole tick", [this] {
+                     frozen = false;
+                     w.manageTimouts();
+                     frozen = true;
+                 }},
+                {"repaint and flush", [this] { repaintAndFlush(w); }}};
+    }
+
+private:
+    Vikaro &w;
+    QPoint pointer;
+    int monitor = 0;
+    QImage grabbed;
+};
+
 int main(int argc, char *argv[])
 {
     const int ticks = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
@@ -174,7 +151,6 @@ int main(int argc, char *argv[])
     x.warp(20, 20);
 
     Vikaro window;
-    VikaroProbe probe(window);
     window.show();
     window.activateWindow();
     if (!QTest::qWaitForWindowActive(&window))
@@ -183,14 +159,8 @@ int main(int argc, char *argv[])
     const Area area = x.areaBeside({1, frame.x(), frame.y(), frame.width(), frame.height()});
     frozen = true; // the window's own timer keeps away while the steps are timed one by one
 
-    TickState state;
-    std::vector<Phase> steps = tickPhases(window, probe, state);
-    std::vector<Phase> whole{{"whole tick", [&] {
-                                  frozen = false;
-                                  probe.tick();
-                                  frozen = true;
-                              }},
-                             {"repaint and flush", [&] { repaintAndFlush(window); }}};
+    TickPhases phases(window);
+    std::vector<Phase> steps = phases.steps(), whole = phases.wholeTick();
     std::vector<double> stepTimes[2], wholeTimes[2];
     for (int scene = 0; scene < 2; ++scene) {
         x.show(scene == 0 ? XDriver::Scene::Blank : XDriver::Scene::Pattern);

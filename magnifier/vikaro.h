@@ -65,6 +65,7 @@ private slots:
 
 private:
     friend class VikaroProbe; // tests look inside
+    friend class TickPhases;  // the benchmark times a tick's steps one by one
 
     // construction and layout
     void UpdateSetup();
