@@ -37,7 +37,7 @@ struct Level
 {
     const char *name;
     QString stored; // "Zoom factor", null when absent
-    int factor, side, margin, w8;
+    int factor, side;
 };
 struct Tick
 {
@@ -117,12 +117,10 @@ private slots:
 
     void layoutPerZoomLevel_data()
     {
-        addRows<Level>({{"level 0, factor 3", "0", 3, 171, 17, 114},    {"level 1, factor 5", "1", 5, 175, 15, 116},
-                        {"level 2, factor 7", "2", 7, 175, 15, 116},    {"level 3, factor 9", "3", 9, 171, 17, 114},
-                        {"level 4, factor 11", "4", 11, 187, 9, 124},   {"level 5, factor 13", "5", 13, 169, 18, 112},
-                        {"level 6, factor 15", "6", 15, 165, 20, 110},  {"level 7, factor 19", "7", 19, 171, 17, 114},
-                        {"level 8, factor 25", "8", 25, 175, 15, 116},  {"first start is level 0", QString(), 3, 171, 17, 114},
-                        {"1000 clamped to 8", "1000", 25, 175, 15, 116}, {"-3 clamped to 0", "-3", 3, 171, 17, 114}});
+        addRows<Level>({{"level 0, factor 3", "0", 3, 171},     {"level 1, factor 5", "1", 5, 175},   {"level 2, factor 7", "2", 7, 175},
+                        {"level 3, factor 9", "3", 9, 171},     {"level 4, factor 11", "4", 11, 187}, {"level 5, factor 13", "5", 13, 169},
+                        {"level 6, factor 15", "6", 15, 165},   {"level 7, factor 19", "7", 19, 171}, {"level 8, factor 25", "8", 25, 175},
+                        {"first start is level 0", {}, 3, 171}, {"1000 clamped to 8", "1000", 25, 175}, {"-3 clamped to 0", "-3", 3, 171}});
     }
     // In both display modes, with the zoom level and display mode written at every layout.
     void layoutPerZoomLevel()
@@ -138,10 +136,7 @@ private slots:
             w.window()->refreshLayout();
             QCOMPARE(sandbox::raw("Zoom factor") + sandbox::raw("Show FX"), QString::number(zoomIndex) + (extended ? "1" : "0"));
             QCOMPARE(w.window()->windowTitle(), QString("Vikaro */%1").arg(row.factor));
-            const int m = row.margin, s = row.side;
-            QCOMPARE((QList<QRect>{w.swatchPanel()->geometry(), w.swatch8()->geometry(), w.swatch4()->geometry(),
-                                   w.zoomPanel()->geometry(), w.zoomLabel()->geometry()}),
-                     (QList<QRect>{{m, 77, s + 2, 34}, {1, 1, row.w8, 32}, {row.w8 + 1, 1, s / 3, 32}, {m, m + 131, s + 2, s + 2}, {1, 1, s, s}}));
+            QCOMPARE(w.zoomLabel()->size(), QSize(row.side, row.side));
             QVERIFY(w.window()->minimumSize() == QSize(extended ? 405 : 205, 362) && w.window()->maximumSize() == w.window()->minimumSize());
         }
     }
@@ -168,8 +163,8 @@ private slots:
                        {"0 160 255, no monitor left after an unplug", 0x00A0FFu, {"#00A0FF   #0AF", "  0,160,255", "0,160,255", "[1]    30     40"}, 0x00AAFFu, {30, 40}, {}, {}},
                        {"relative to the anchor, negative offsets", 0xFFu, {"#0000FF   #00F", "  0,  0,255", "0,0,255", "Rel.     -3     10"}, 0xFFu, {47, 70}, {50, 60}}});
     }
-    // The texts and swatches a tick shows, and what Ctrl+D (modifiers being
-    // ignored) and X copy. The screen objects are gone as after an unplug; the rectangles stay.
+    // The texts and swatches a tick shows, and what Ctrl+D (modifiers being ignored) and X copy.
+    // The screen objects are gone as after an unplug; the rectangles stay.
     void tick()
     {
         QFETCH(Tick, row);
@@ -185,8 +180,7 @@ private slots:
         w.tick();
         QCOMPARE((QStringList{w.hexLabel()->text(), w.decLabel()->text(), w.positionLabel()->text()}),
                  (QStringList{row.texts[0], row.texts[1], row.texts[3]}));
-        QCOMPARE(w.swatch8()->color(), row.rgb);
-        QCOMPARE(w.swatch4()->color(), row.colour4);
+        QCOMPARE(qMakePair(w.swatch8()->color(), w.swatch4()->color()), qMakePair(row.rgb, row.colour4));
         QTest::keyClick(w.window(), Qt::Key_D, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), row.texts[2]);
         QTest::keyClick(w.window(), Qt::Key_X);
@@ -213,14 +207,11 @@ private slots:
     void keys_data()
     {
         const QString frozen = "Vikaro */3 gelé ! (U pour dégeler)", br = "<br/>";
-        addRows<Keys>({{"up, keypad 8", "", {Qt::Key_Up, Qt::Key_8}, "", {0, -2}, "", "[1]   100     78"},
-                       {"down, keypad 2", "", {Qt::Key_Down, Qt::Key_2}, "", {0, 2}},
-                       {"left, keypad 4, held", "", {Qt::Key_Left, Qt::Key_4, Qt::Key_4}, "", {-3, 0}},
-                       {"right, keypad 6", "", {Qt::Key_Right, Qt::Key_6}, "", {2, 0}},
-                       {"home, keypad 7", "", {Qt::Key_Home, Qt::Key_7}, "", {-2, -2}},
-                       {"page up, keypad 9", "", {Qt::Key_PageUp, Qt::Key_9}, "", {2, -2}},
-                       {"end, keypad 1", "", {Qt::Key_End, Qt::Key_1}, "", {-2, 2}},
-                       {"page down, keypad 3", "", {Qt::Key_PageDown, Qt::Key_3}, "", {2, 2}},
+        // Each key of a row pressed a different number of times, held: one moving wrongly shows.
+        addRows<Keys>({{"up, down, keypad 8 and 2", "", {Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_8, Qt::Key_2, Qt::Key_2, Qt::Key_2}, "", {0, 3}, "", "[1]   100     83"},
+                       {"left, right, keypad 4 and 6", "", {Qt::Key_Left, Qt::Key_Right, Qt::Key_Right, Qt::Key_4, Qt::Key_6, Qt::Key_6, Qt::Key_6}, "", {3, 0}},
+                       {"home, page up, keypad 7 and 9", "", {Qt::Key_Home, Qt::Key_PageUp, Qt::Key_PageUp, Qt::Key_7, Qt::Key_9, Qt::Key_9, Qt::Key_9}, "", {3, -7}},
+                       {"end, page down, keypad 1 and 3", "", {Qt::Key_End, Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_1, Qt::Key_3, Qt::Key_3, Qt::Key_3}, "", {3, 7}},
                        {"Insert sets the anchor", "", {Qt::Key_Insert, Qt::Key_Right}, "", {1, 0}, "", "Rel.      1      0"},
                        {"0 sets the anchor", "", {Qt::Key_Right, Qt::Key_0, Qt::Key_Down}, "", {1, 1}, "", "Rel.      0      1"},
                        {"Delete clears the anchor", "", {Qt::Key_Insert, Qt::Key_Delete, Qt::Key_Right}, "", {1, 0}, "", "[1]   101     80"},
@@ -299,22 +290,14 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), row.exported.isNull() ? QGuiApplication::clipboard()->text() : row.exported);
     }
 
-    // The arrow widens the window to show the panel and stores it, the other narrows it again.
-    // The about box names the version.
-    void sideMenu()
+    // The about box names the version; the colour memory names its keys.
+    void aboutAndMemoryKeys()
     {
         QString about;
         whenModalShows([&](QWidget *modal) { about = modal->findChildren<QLabel *>().at(3)->text(); });
         VikaroProbe w;
         QTest::mouseClick(w.aboutIcon(), Qt::LeftButton);
-        QCOMPARE(about, QString("Vikaro Version 1.0.0.3"));
-        for (CLabel *icon : {w.moreIcon(), w.normalIcon()}) {
-            QTest::mouseClick(icon, Qt::LeftButton);
-            const bool wide = icon == w.moreIcon();
-            QCOMPARE((QVariantList{w.window()->width(), w.normalIcon()->isVisibleTo(w.window()), sandbox::raw("Show FX")}),
-                     (QVariantList{wide ? 405 : 205, wide, wide ? "1" : "0"}));
-        }
-        QCOMPARE(w.memKey(0)->text() + w.memKey(9)->text(), QString("F 1:F10:"));
+        QCOMPARE(about + " " + w.memKey(0)->text() + w.memKey(9)->text(), QString("Vikaro Version 1.0.0.3 F 1:F10:"));
     }
 
     void optionsOkAndCancel_data()
