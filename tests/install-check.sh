@@ -1,6 +1,6 @@
 #!/bin/sh
-# install-check.sh BUILD_DIR: installs the build into a temporary prefix and checks what lands
-# there: the program, a valid desktop entry and the icon in every hicolor size.
+# install-check.sh BUILD_DIR: the program, a valid desktop entry and the icon in every hicolor
+# size land where the build installs into a temporary prefix.
 set -eu
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT

@@ -17,7 +17,7 @@ if [ "$1" = "--window-manager" ]; then
     tries=0 # ready once it has announced itself on the root window
     until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
         tries=$((tries + 1))
-        [ "$tries" -gt 200 ] && { echo "xvfb-run: openbox did not start" >&2; exit 1; }
+        [ "$tries" -le 200 ] || { echo "xvfb-run: openbox did not start" >&2; exit 1; }
         sleep 0.05
     done
 fi

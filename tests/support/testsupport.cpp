@@ -2,12 +2,6 @@
 
 #include "app/platform.h"
 
-namespace {
-
-DebugCapture *activeCapture = nullptr;
-
-} // namespace
-
 QString sandbox::folder()
 {
     static QTemporaryDir folder;
@@ -73,17 +67,12 @@ FakeDesktop *startFresh(const QSize &fakeSize)
 
 DebugCapture::DebugCapture()
 {
-    activeCapture = this;
+    static DebugCapture *active = nullptr;
+    active = this;
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-        if (type == QtDebugMsg && activeCapture)
-            activeCapture->lines.append(message);
+        if (type == QtDebugMsg)
+            active->lines.append(message);
     });
-}
-
-DebugCapture::~DebugCapture()
-{
-    qInstallMessageHandler(nullptr);
-    activeCapture = nullptr;
 }
 
 int runScripted(const std::function<void(VikaroProbe &, int)> &script)

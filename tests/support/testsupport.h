@@ -15,8 +15,7 @@
 #include "settings/cdata.h"
 #include "vikaroprobe.h"
 
-// The test process keeps its settings in a temporary folder, never the user's. raw() is the
-// text a key of "Preferences" holds, null when absent.
+// The settings live in a temporary folder, never the user's; raw() is a key's text, null when absent.
 namespace sandbox {
 QString folder();
 QString raw(const QString &key);
@@ -34,7 +33,7 @@ struct FakeDesktop : Desktop
     QPoint cursor;
 };
 
-// A picture whose every pixel differs from its neighbours, its colours following from x and y.
+// A picture whose every pixel differs from its neighbours.
 QImage patternPicture(const QSize &size);
 
 // Empties the sandbox, gives every process-wide value a fresh process's, and installs a fake
@@ -45,7 +44,7 @@ FakeDesktop *startFresh(const QSize &fakeSize = QSize(64, 64));
 struct DebugCapture
 {
     DebugCapture();
-    ~DebugCapture();
+    ~DebugCapture() { qInstallMessageHandler(nullptr); }
     QStringList lines;
 };
 
@@ -69,8 +68,7 @@ void addRows(const Row (&rows)[N])
         QTest::newRow(row.name) << row;
 }
 
-// Readies the process as the program does, with the settings sandbox and a private runtime
-// folder; the platform comes from QT_QPA_PLATFORM.
+// Readies the process as the program does, with the sandbox and a private runtime folder.
 void prepareTestProcess();
 #define VIKARO_TEST_MAIN(TestClass)                                                          \
     int main(int argc, char *argv[])                                                         \

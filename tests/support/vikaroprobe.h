@@ -9,8 +9,7 @@
 #include "magnifier/textlabel.h"
 #include "magnifier/vikaro.h"
 
-// Lets tests and the benchmark read and drive the main window's insides. Built without a
-// window, it owns a fresh one.
+// Lets tests read and drive the main window's insides. Built without a window, it owns a fresh one.
 class VikaroProbe
 {
 public:
@@ -33,8 +32,6 @@ public:
     QLabel *positionLabel() const { return w.positionLabel; }
     ColorSwatch *swatch8() const { return w.swatch8; }
     ColorSwatch *swatch4() const { return w.swatch4; }
-    QLabel *swatchPanel() const { return w.swatchPanel; }
-    QLabel *zoomPanel() const { return w.zoomPanel; }
     PictureLabel *zoomLabel() const { return w.zoomLabel; }
     QLabel *memKey(int i) const { return w.memKeys[std::size_t(i)]; }
     QLabel *memSwatch(int i) const { return w.memSwatches[std::size_t(i)]; }
