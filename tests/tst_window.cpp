@@ -473,8 +473,8 @@ private slots:
     // French, English, Portuguese, French... by the flags of the options dialog, 220 times: each
     // pass shows its catalog's texts alone, puts its language first in the options tooltip and
     // lights its flag alone. After every pass as many objects live as after the first twenty
-    // (which fill the toolkit's caches). The heap may grow by two windows: one leaked at every
-    // pass would add 200, one every tenth pass 20; allocator noise stays far below.
+    // (which fill the toolkit's caches). The heap may grow by four windows: one leaked at every
+    // pass would add 200, one every tenth pass 20; allocator noise, within a window either way, cannot.
     void soak()
     {
         QLoggingCategory::setFilterRules("default.debug=false"); // a line per tick only slows it down
@@ -512,7 +512,7 @@ private slots:
         qInfo("one window: %lld bytes; heap growth after %d passes: %lld bytes", windowCost, restarts - warmUp, growth);
         QCOMPARE(passes, restarts + 1);
         QCOMPARE(faults, QStringList());
-        QVERIFY2(growth < 2 * windowCost, qPrintable(QString("%1 bytes more").arg(growth)));
+        QVERIFY2(growth < 4 * windowCost, qPrintable(QString("%1 bytes more").arg(growth)));
     }
 };
 
