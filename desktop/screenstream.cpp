@@ -233,8 +233,10 @@ void ScreenStream::readCursor(spa_buffer *buffer)
         }
         return;
     }
-    if (spa_meta_cursor_is_valid(cursor))
-        emit pointerSeen(place.position + QPoint(cursor->position.x, cursor->position.y));
+    // A monitor the pointer is not on may still place it, off its own area.
+    const QPoint at(cursor->position.x, cursor->position.y);
+    if (spa_meta_cursor_is_valid(cursor) && QRect(QPoint(), rect().size()).contains(at))
+        emit pointerSeen(place.position + at);
 }
 
 // A picture fills the negotiated size in mapped memory and is not flagged as damaged.
