@@ -92,15 +92,24 @@ public:
     }
 
 private:
+    // The first problem that ends the session says what went wrong; what follows from it (the
+    // portal closing the session after a refusal, say) is not news.
     void onProblem(DesktopProblem problem)
     {
+        const bool ending = problem != DesktopProblem::NoPointerMoves;
+        if (ended && ending)
+            return;
         report(problem);
-        if (problem != DesktopProblem::NoPointerMoves)
-            stopStreams();
+        if (!ending)
+            return;
+        ended = true;
+        stopStreams();
     }
 
     void onStarted(const QDBusUnixFileDescriptor &fd, const QList<PortalStream> &places)
     {
+        if (ended)
+            return;
         monitors = new ScreenStreams(fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 3), places, this);
         if (monitors->streams().empty()) {
             onProblem(DesktopProblem::PortalFailed);
@@ -123,6 +132,9 @@ private:
     {
         if (!monitors)
             return;
+        monitors->disconnect(this);
+        for (const auto &monitor : monitors->streams())
+            monitor->disconnect(this);
         monitors->deleteLater();
         monitors = nullptr;
     }
@@ -157,6 +169,7 @@ private:
     QElapsedTimer sinceMove;
     bool pointerKnown = false;
     bool paused = false;
+    bool ended = false; // a problem ended the session
 };
 
 } // namespace
