@@ -23,7 +23,7 @@
 #include "app/languages.h"
 #include "app/platform.h"
 #include "app/startup.h"
-#include "magnifier/desktop.h"
+#include "desktop/desktop.h"
 #include "magnifier/state.h"
 #include "magnifier/vikaro.h"
 #include "resources/resourcepaths.h"

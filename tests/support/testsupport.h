@@ -10,7 +10,7 @@
 #include "dialogs/caboutdlg.h"
 #include "dialogs/clabel.h"
 #include "dialogs/coptionsdlg.h"
-#include "magnifier/desktop.h"
+#include "desktop/desktop.h"
 #include "magnifier/state.h"
 #include "settings/cdata.h"
 #include "vikaroprobe.h"
