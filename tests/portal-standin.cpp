@@ -5,8 +5,8 @@
 // Options: --monitors 1|2, --refuse (the user says no at Start), --no-remote-desktop,
 // --no-cursor (no metadata cursor mode), --no-cursor-meta (the mode offered, the metadata never
 // sent), --pointer X,Y (where the pointer starts; otherwise unknown until it first moves).
-// Writes a line per event on stdout: "ready", "issued TOKEN", "offered TOKEN" (a restore token
-// handed out or offered back) and "move NODE X Y" (stream coordinates). Reads "end" on stdin:
+// Writes a line per event on stdout: "ready NODE1 NODE2" (0: none), "issued TOKEN", "offered
+// TOKEN" (a restore token handed out or offered back) and "move NODE X Y" (stream coordinates). Reads "end" on stdin:
 // every stream ends and the session is closed, as when the compositor goes away.
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -37,6 +37,20 @@ struct Stream
     QVariantMap properties;
 };
 Q_DECLARE_METATYPE(Stream)
+QDBusArgument &operator<<(QDBusArgument &out, const Stream &s)
+{
+    out.beginStructure();
+    out << s.node << s.properties;
+    out.endStructure();
+    return out;
+}
+const QDBusArgument &operator>>(const QDBusArgument &in, Stream &s)
+{
+    in.beginStructure();
+    in >> s.node >> s.properties;
+    in.endStructure();
+    return in;
+}
 
 namespace {
 
@@ -65,10 +79,8 @@ Meta *meta(pw_buffer *b, uint32_t type)
     return static_cast<Meta *>(spa_buffer_find_meta_data(b->buffer, type, sizeof(Meta)));
 }
 
-class StandIn;
 struct Monitor
 {
-    StandIn *owner = nullptr;
     QRect rect;
     pw_stream *stream = nullptr;
     spa_hook listener{};
@@ -80,71 +92,249 @@ struct Monitor
 class StandIn : public QDBusVirtualObject
 {
 public:
-    explicit StandIn(const QStringList &args);
-    bool handleMessage(const QDBusMessage &m, const QDBusConnection &bus) override;
-    QString introspect(const QString &path) const override;
-    void streamState(pw_stream_state state);
-    void formatChosen(Monitor &m);
-    void process(Monitor &m);
-    void end();
-
-private:
-    QDBusMessage answer(const QDBusMessage &m, const QVariantList &a, const QVariantMap &options);
-    QDBusMessage request(const QDBusMessage &m, const QVariantMap &options, uint response, const QVariantMap &results);
-    QDBusMessage start(const QDBusMessage &m, const QVariantMap &options);
-    QDBusMessage move(const QDBusMessage &m, const QVariantList &a);
-    QVariantMap properties(const QString &iface) const;
-    void connectStream(Monitor &m);
-    void send(bool picture);
-
     const bool refuse, remote, cursorMode, cursorMeta;
     int monitorCount = 2;
     std::optional<QPoint> pointer;
-    pw_loop *loop = pw_loop_new(nullptr);
-    pw_core *core = nullptr;
-    Monitor monitors[2];
+    Monitor monitors[2] = {{QRect(0, 0, 640, 480)}, {QRect(640, 0, 320, 240)}};
     QString session;
     bool announced = false, sessionIsRemote = false, persist = false, started = false;
     int tokens = 0;
     QList<QDBusMessage> signalsAfterReply;
+
+    explicit StandIn(const QStringList &args)
+        : refuse(args.contains("--refuse")), remote(!args.contains("--no-remote-desktop")),
+          cursorMode(!args.contains("--no-cursor")), cursorMeta(cursorMode && !args.contains("--no-cursor-meta"))
+    {
+        if (args.contains("--monitors"))
+            monitorCount = args.value(args.indexOf("--monitors") + 1).toInt();
+        const QStringList xy = args.value(args.indexOf("--pointer") + 1).split(',');
+        if (args.contains("--pointer"))
+            pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
+    }
+
+    // Once every stream has its node, the portal shows up on the bus; a consumer that starts
+    // reading gets a picture at once, later ones only when something changes.
+    void streamState(pw_stream_state state)
+    {
+        if (state == PW_STREAM_STATE_STREAMING)
+            QTimer::singleShot(0, this, [this] { send(true); });
+        for (int i = 0; i < monitorCount; ++i)
+            if (state != PW_STREAM_STATE_PAUSED || announced || node(i) == SPA_ID_INVALID)
+                return;
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.registerVirtualObject(deskPath, this, QDBusConnection::SubPath)
+            || !bus.registerService("org.freedesktop.portal.Desktop"))
+            qFatal("portal-standin: cannot own the portal's name");
+        announced = true;
+        say(QStringLiteral("ready %1 %2").arg(node(0)).arg(monitorCount > 1 ? node(1) : 0));
+    }
+
+    void formatChosen(Monitor &m)
+    {
+        const int stride = m.rect.width() * 4;
+        uint8_t buffer[512];
+        spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
+        const spa_pod *params[] = {
+            static_cast<spa_pod *>(spa_pod_builder_add_object(
+                &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+                SPA_POD_CHOICE_RANGE_Int(4, 2, 8), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_size,
+                SPA_POD_Int(stride * m.rect.height()), SPA_PARAM_BUFFERS_stride, SPA_POD_Int(stride),
+                SPA_PARAM_BUFFERS_dataType, SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(
+                &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
+                SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header)))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(
+                &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
+                SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
+        pw_stream_update_params(m.stream, params, cursorMeta ? 3 : 2);
+    }
+
+    // A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata
+    // alone, its picture marked corrupted and blanked so that a reader who shows it is caught.
+    void process(Monitor &m)
+    {
+        pw_buffer *b = pw_stream_dequeue_buffer(m.stream);
+        if (!b)
+            return;
+        spa_data &d = b->buffer->datas[0];
+        const bool picture = std::exchange(m.wantPicture, false);
+        const int width = m.rect.width(), height = m.rect.height();
+        for (int y = 0; picture != m.painted.contains(d.data) && y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                static_cast<uint32_t *>(d.data)[y * width + x] = picture ? standInPixel(m.rect.x() + x, m.rect.y() + y) : 0;
+        picture ? void(m.painted.insert(d.data)) : void(m.painted.remove(d.data));
+        *d.chunk = spa_chunk{0, picture ? uint32_t(width * height * 4) : 0, width * 4,
+                             picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
+        if (auto *h = meta<spa_meta_header>(b, SPA_META_Header))
+            *h = spa_meta_header{0, 0, -1, 0, m.seq++};
+        const QPoint at = pointer && m.rect.contains(*pointer) ? *pointer - m.rect.topLeft() : QPoint(-1, -1);
+        if (auto *c = meta<spa_meta_cursor>(b, SPA_META_Cursor))
+            *c = spa_meta_cursor{at.x() >= 0 ? 1u : 0u, 0, spa_point{at.x(), at.y()}, spa_point{0, 0}, 0};
+        pw_stream_queue_buffer(m.stream, b);
+    }
+
+    uint node(int i) const { return pw_stream_get_node_id(monitors[i].stream); }
+
+    void send(bool picture)
+    {
+        for (int i = 0; i < monitorCount; ++i) {
+            if (monitors[i].stream && (picture || cursorMeta)) {
+                monitors[i].wantPicture |= picture;
+                pw_stream_trigger_process(monitors[i].stream);
+            }
+        }
+    }
+
+    bool handleMessage(const QDBusMessage &m, const QDBusConnection &bus) override
+    {
+        const QVariantList a = m.arguments();
+        bus.send(answer(m, a, qdbus_cast<QVariantMap>(a.value(m.member() == "CreateSession" ? 0 : 1))));
+        for (const QDBusMessage &s : std::exchange(signalsAfterReply, {}))
+            bus.send(s);
+        return true;
+    }
+
+    // The checks are those of the real portal that a caller could fail.
+    QDBusMessage answer(const QDBusMessage &m, const QVariantList &a, const QVariantMap &options)
+    {
+        const QString member = m.member(), iface = m.interface();
+        if (iface == "org.freedesktop.DBus.Introspectable")
+            return m.createReply("<node>" + introspect(m.path()) + "</node>");
+        if (iface == "org.freedesktop.DBus.Properties")
+            return member == "GetAll" ? m.createReply(properties(a.value(0).toString()))
+                                      : m.createReply(QVariant::fromValue(QDBusVariant(
+                                          properties(a.value(0).toString()).value(a.value(1).toString()))));
+        if (member == "Close")
+            return m.path() == session ? (session.clear(), m.createReply()) : m.createReply();
+        if (m.path() != deskPath || properties(iface).isEmpty())
+            return m.createErrorReply(QDBusError::UnknownObject, m.path());
+        if (member == "CreateSession") {
+            session = deskPath + "/session/" + m.service().mid(1).replace('.', '_') + '/'
+                    + options.value("session_handle_token").toString();
+            sessionIsRemote = iface == remoteDesktop;
+            persist = started = false;
+            return request(m, options, 0, {{"session_handle", session}});
+        }
+        if (a.value(0).value<QDBusObjectPath>().path() != session)
+            return m.createErrorReply(QDBusError::AccessDenied, "Invalid session");
+        if (member == "SelectSources" && !(properties(screenCast)["AvailableCursorModes"].toUInt() & options.value("cursor_mode", 1).toUInt()))
+            return m.createErrorReply(invalidArgument, "Unavailable cursor mode");
+        if (member == "SelectSources" && sessionIsRemote && (options.contains("persist_mode") || options.contains("restore_token")))
+            return m.createErrorReply(invalidArgument, "Remote desktop sessions cannot persist");
+        if (member == "SelectSources" || member == "SelectDevices") {
+            persist = persist || options.value("persist_mode").toUInt() == 2;
+            if (options.contains("restore_token"))
+                say("offered " + options.value("restore_token").toString());
+            return request(m, options, 0, {});
+        }
+        if (member == "Start")
+            return refuse ? request(m, {}, 1, {}) : start(m, qdbus_cast<QVariantMap>(a.value(2)));
+        if (member == "OpenPipeWireRemote" && started)
+            return m.createReply(QVariant::fromValue(pipeWireRemote()));
+        if (member == "NotifyPointerMotionAbsolute" && started && sessionIsRemote)
+            return move(m, a.value(2).toUInt(), QPointF(a.value(3).toDouble(), a.value(4).toDouble()));
+        return m.createErrorReply(QDBusError::AccessDenied, "Invalid state for " + member);
+    }
+
+    QDBusMessage request(const QDBusMessage &m, const QVariantMap &options, uint response, const QVariantMap &results)
+    {
+        const QString handle = deskPath + "/request/" + m.service().mid(1).replace('.', '_') + '/'
+                             + options.value("handle_token", "t" + QString::number(++tokens)).toString();
+        signalsAfterReply << (QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response")
+                              << response << results);
+        return m.createReply(QVariant::fromValue(QDBusObjectPath(handle)));
+    }
+
+    QDBusMessage start(const QDBusMessage &m, const QVariantMap &options)
+    {
+        QList<Stream> streams;
+        for (int i = 0; i < monitorCount; ++i)
+            streams << Stream{node(i),
+                              {{"position", monitors[i].rect.topLeft()}, {"size", monitors[i].rect.size()},
+                               {"source_type", 1u}, {"id", QString::number(i)}}};
+        QVariantMap results{{"streams", QVariant::fromValue(streams)}};
+        if (sessionIsRemote)
+            results["devices"] = 2u;
+        if (persist)
+            say("issued " + (results["restore_token"] = "token-" + QString::number(getpid()) + '-' + QString::number(++tokens)).toString());
+        started = true;
+        return request(m, options, 0, results);
+    }
+
+    QDBusMessage move(const QDBusMessage &m, uint stream, const QPointF &to)
+    {
+        for (int i = 0; i < monitorCount; ++i) {
+            if (monitors[i].stream && node(i) == stream) {
+                say(QStringLiteral("move %1 %2 %3").arg(stream).arg(to.x()).arg(to.y()));
+                pointer = monitors[i].rect.topLeft() + to.toPoint();
+                send(false);
+                return m.createReply();
+            }
+        }
+        return m.createErrorReply(invalidArgument, "Unknown stream");
+    }
+
+    // A connection of its own to the PipeWire daemon, as the portal hands its callers.
+    static QDBusUnixFileDescriptor pipeWireRemote()
+    {
+        sockaddr_un address{AF_UNIX, {}};
+        qstrncpy(address.sun_path, qgetenv("PIPEWIRE_RUNTIME_DIR") + "/pipewire-0", sizeof(address.sun_path));
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0)
+            qFatal("portal-standin: cannot reach the PipeWire daemon");
+        const QDBusUnixFileDescriptor remoteFd(fd);
+        close(fd);
+        return remoteFd;
+    }
+
+    QVariantMap properties(const QString &iface) const
+    {
+        if (iface == screenCast)
+            return {{"version", 4u}, {"AvailableSourceTypes", 3u}, {"AvailableCursorModes", cursorMode ? 7u : 3u}};
+        if (iface == remoteDesktop && remote)
+            return {{"version", 2u}, {"AvailableDeviceTypes", 3u}};
+        return {};
+    }
+
+    // Only the properties: callers find the methods in the portal's own description.
+    QString introspect(const QString &path) const override
+    {
+        QString xml;
+        for (const QString &iface : {screenCast, remoteDesktop}) {
+            const QVariantMap values = path == deskPath ? properties(iface) : QVariantMap();
+            xml += values.isEmpty() ? "" : "<interface name=\"" + iface + "\">";
+            for (const QString &name : values.keys())
+                xml += "<property name=\"" + name + "\" type=\"u\" access=\"read\"/>";
+            xml += values.isEmpty() ? "" : "</interface>";
+        }
+        return xml;
+    }
+
+    void end()
+    {
+        for (int i = 0; i < monitorCount; ++i)
+            pw_stream_destroy(std::exchange(monitors[i].stream, nullptr));
+        if (!session.isEmpty())
+            QDBusConnection::sessionBus().send(
+                QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap());
+    }
 };
 
-StandIn::StandIn(const QStringList &args)
-    : refuse(args.contains("--refuse")), remote(!args.contains("--no-remote-desktop")),
-      cursorMode(!args.contains("--no-cursor")), cursorMeta(cursorMode && !args.contains("--no-cursor-meta"))
-{
-    if (args.contains("--monitors"))
-        monitorCount = args.value(args.indexOf("--monitors") + 1).toInt();
-    const QStringList xy = args.value(args.indexOf("--pointer") + 1).split(',');
-    if (args.contains("--pointer"))
-        pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
-    pw_loop_enter(loop);
-    auto *notifier = new QSocketNotifier(pw_loop_get_fd(loop), QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this] { pw_loop_iterate(loop, 0); });
-    if (!(core = pw_context_connect(pw_context_new(loop, nullptr, 0), nullptr, 0)))
-        qFatal("portal-standin: no PipeWire daemon");
-    monitors[0].rect = QRect(0, 0, 640, 480);
-    monitors[1].rect = QRect(640, 0, 320, 240);
-    for (int i = 0; i < monitorCount; ++i)
-        connectStream(monitors[i]);
-}
+StandIn *standIn = nullptr;
 
-void StandIn::connectStream(Monitor &m)
+void connectStream(pw_core *core, Monitor &m)
 {
     static const pw_stream_events events = [] {
         pw_stream_events e{};
         e.version = PW_VERSION_STREAM_EVENTS;
-        e.state_changed = [](void *m, pw_stream_state, pw_stream_state state, const char *) {
-            static_cast<Monitor *>(m)->owner->streamState(state);
-        };
+        e.state_changed = [](void *, pw_stream_state, pw_stream_state state, const char *) { standIn->streamState(state); };
         e.param_changed = [](void *m, uint32_t id, const spa_pod *param) {
             if (param && id == SPA_PARAM_Format)
-                static_cast<Monitor *>(m)->owner->formatChosen(*static_cast<Monitor *>(m));
+                standIn->formatChosen(*static_cast<Monitor *>(m));
         };
-        e.process = [](void *m) { static_cast<Monitor *>(m)->owner->process(*static_cast<Monitor *>(m)); };
+        e.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
         return e;
     }();
-    m.owner = this;
     m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
     pw_stream_add_listener(m.stream, &m.listener, &events, &m);
     uint8_t buffer[512];
@@ -160,230 +350,7 @@ void StandIn::connectStream(Monitor &m)
                       pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), &format, 1);
 }
 
-// Once every stream has its node, the portal shows up on the bus; a consumer that starts
-// reading gets a picture at once, later ones only when something changes.
-void StandIn::streamState(pw_stream_state state)
-{
-    if (state == PW_STREAM_STATE_STREAMING)
-        QTimer::singleShot(0, this, [this] { send(true); });
-    for (int i = 0; i < monitorCount; ++i)
-        if (state != PW_STREAM_STATE_PAUSED || announced || pw_stream_get_node_id(monitors[i].stream) == SPA_ID_INVALID)
-            return;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerVirtualObject(deskPath, this, QDBusConnection::SubPath)
-        || !bus.registerService("org.freedesktop.portal.Desktop"))
-        qFatal("portal-standin: cannot own the portal's name");
-    announced = true;
-    say("ready");
-}
-
-void StandIn::formatChosen(Monitor &m)
-{
-    const int stride = m.rect.width() * 4;
-    uint8_t buffer[512];
-    spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    const spa_pod *params[] = {
-        static_cast<spa_pod *>(spa_pod_builder_add_object(
-            &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
-            SPA_POD_CHOICE_RANGE_Int(4, 2, 8), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_size,
-            SPA_POD_Int(stride * m.rect.height()), SPA_PARAM_BUFFERS_stride, SPA_POD_Int(stride),
-            SPA_PARAM_BUFFERS_dataType, SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
-        static_cast<spa_pod *>(spa_pod_builder_add_object(
-            &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
-            SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header)))),
-        static_cast<spa_pod *>(spa_pod_builder_add_object(
-            &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-            SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
-    pw_stream_update_params(m.stream, params, cursorMeta ? 3 : 2);
-}
-
-// A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata
-// alone, its picture marked corrupted and blanked so that a reader who shows it is caught.
-void StandIn::process(Monitor &m)
-{
-    pw_buffer *b = pw_stream_dequeue_buffer(m.stream);
-    if (!b)
-        return;
-    spa_data &d = b->buffer->datas[0];
-    const bool picture = std::exchange(m.wantPicture, false);
-    const int stride = m.rect.width() * 4;
-    if (picture && !m.painted.contains(d.data))
-        for (int y = 0; y < m.rect.height(); ++y)
-            for (int x = 0; x < m.rect.width(); ++x)
-                static_cast<uint32_t *>(d.data)[y * m.rect.width() + x] = standInPixel(m.rect.x() + x, m.rect.y() + y);
-    if (!picture)
-        std::fill_n(static_cast<uint32_t *>(d.data), m.rect.width() * m.rect.height(), 0);
-    picture ? void(m.painted.insert(d.data)) : void(m.painted.remove(d.data));
-    *d.chunk = spa_chunk{0, picture ? uint32_t(stride * m.rect.height()) : 0, stride,
-                         picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
-    if (auto *h = meta<spa_meta_header>(b, SPA_META_Header))
-        *h = spa_meta_header{0, 0, -1, 0, m.seq++};
-    const bool here = pointer && m.rect.contains(*pointer);
-    const QPoint at = here ? *pointer - m.rect.topLeft() : QPoint();
-    if (auto *c = meta<spa_meta_cursor>(b, SPA_META_Cursor))
-        *c = spa_meta_cursor{here ? 1u : 0u, 0, spa_point{at.x(), at.y()}, spa_point{0, 0}, 0};
-    pw_stream_queue_buffer(m.stream, b);
-}
-
-void StandIn::send(bool picture)
-{
-    for (int i = 0; i < monitorCount; ++i) {
-        if (monitors[i].stream && (picture || cursorMeta)) {
-            monitors[i].wantPicture |= picture;
-            pw_stream_trigger_process(monitors[i].stream);
-        }
-    }
-}
-
-bool StandIn::handleMessage(const QDBusMessage &m, const QDBusConnection &bus)
-{
-    const QVariantList a = m.arguments();
-    bus.send(answer(m, a, qdbus_cast<QVariantMap>(a.value(m.member() == "CreateSession" ? 0 : 1))));
-    for (const QDBusMessage &s : std::exchange(signalsAfterReply, {}))
-        bus.send(s);
-    return true;
-}
-
-// The checks are those of the real portal that a caller could fail.
-QDBusMessage StandIn::answer(const QDBusMessage &m, const QVariantList &a, const QVariantMap &options)
-{
-    const QString member = m.member(), iface = m.interface();
-    if (iface == "org.freedesktop.DBus.Introspectable")
-        return m.createReply("<node>" + introspect(m.path()) + "</node>");
-    if (iface == "org.freedesktop.DBus.Properties")
-        return member == "GetAll" ? m.createReply(properties(a.value(0).toString()))
-                                  : m.createReply(QVariant::fromValue(QDBusVariant(
-                                      properties(a.value(0).toString()).value(a.value(1).toString()))));
-    if (member == "Close")
-        return m.path() == session ? (session.clear(), m.createReply()) : m.createReply();
-    if (m.path() != deskPath || properties(iface).isEmpty())
-        return m.createErrorReply(QDBusError::UnknownObject, m.path());
-    if (member == "CreateSession") {
-        session = deskPath + "/session/" + m.service().mid(1).replace('.', '_') + '/'
-                + options.value("session_handle_token").toString();
-        sessionIsRemote = iface == remoteDesktop;
-        persist = started = false;
-        return request(m, options, 0, {{"session_handle", session}});
-    }
-    if (a.value(0).value<QDBusObjectPath>().path() != session)
-        return m.createErrorReply(QDBusError::AccessDenied, "Invalid session");
-    if (member == "SelectSources" && options.contains("cursor_mode") && !(properties(screenCast)["AvailableCursorModes"].toUInt() & options["cursor_mode"].toUInt()))
-        return m.createErrorReply(invalidArgument, "Unavailable cursor mode");
-    if (member == "SelectSources" && sessionIsRemote && (options.contains("persist_mode") || options.contains("restore_token")))
-        return m.createErrorReply(invalidArgument, "Remote desktop sessions cannot persist");
-    if (member == "SelectSources" || member == "SelectDevices") {
-        persist = persist || options.value("persist_mode").toUInt() == 2;
-        if (options.contains("restore_token"))
-            say("offered " + options.value("restore_token").toString());
-        return request(m, options, 0, {});
-    }
-    if (member == "Start")
-        return start(m, qdbus_cast<QVariantMap>(a.value(2)));
-    if (member == "OpenPipeWireRemote" && started) {
-        sockaddr_un address{AF_UNIX, {}};
-        qstrncpy(address.sun_path, qgetenv("PIPEWIRE_RUNTIME_DIR") + "/pipewire-0", sizeof(address.sun_path));
-        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0)
-            qFatal("portal-standin: cannot reach the PipeWire daemon");
-        const QDBusUnixFileDescriptor remoteFd(fd);
-        close(fd);
-        return m.createReply(QVariant::fromValue(remoteFd));
-    }
-    if (member == "NotifyPointerMotionAbsolute" && started && sessionIsRemote)
-        return move(m, a);
-    return m.createErrorReply(QDBusError::AccessDenied, "Invalid state for " + member);
-}
-
-QDBusMessage StandIn::request(const QDBusMessage &m, const QVariantMap &options, uint response, const QVariantMap &results)
-{
-    const QString handle = deskPath + "/request/" + m.service().mid(1).replace('.', '_') + '/'
-                         + options.value("handle_token", "t" + QString::number(++tokens)).toString();
-    signalsAfterReply << (QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response")
-                          << response << results);
-    return m.createReply(QVariant::fromValue(QDBusObjectPath(handle)));
-}
-
-QDBusMessage StandIn::start(const QDBusMessage &m, const QVariantMap &options)
-{
-    if (refuse)
-        return request(m, options, 1, {});
-    QList<Stream> streams;
-    for (int i = 0; i < monitorCount; ++i)
-        streams << Stream{pw_stream_get_node_id(monitors[i].stream),
-                          {{"position", monitors[i].rect.topLeft()}, {"size", monitors[i].rect.size()},
-                           {"source_type", 1u}, {"id", QString::number(i)}}};
-    QVariantMap results{{"streams", QVariant::fromValue(streams)}};
-    if (sessionIsRemote)
-        results["devices"] = 2u;
-    if (persist)
-        results["restore_token"] = "token-" + QString::number(getpid()) + '-' + QString::number(++tokens);
-    if (persist)
-        say("issued " + results["restore_token"].toString());
-    started = true;
-    return request(m, options, 0, results);
-}
-
-QDBusMessage StandIn::move(const QDBusMessage &m, const QVariantList &a)
-{
-    for (int i = 0; i < monitorCount; ++i) {
-        if (monitors[i].stream && pw_stream_get_node_id(monitors[i].stream) == a.value(2).toUInt()) {
-            say(QStringLiteral("move %1 %2 %3").arg(a.value(2).toUInt()).arg(a.value(3).toDouble()).arg(a.value(4).toDouble()));
-            pointer = monitors[i].rect.topLeft() + QPointF(a.value(3).toDouble(), a.value(4).toDouble()).toPoint();
-            send(false);
-            return m.createReply();
-        }
-    }
-    return m.createErrorReply(invalidArgument, "Unknown stream");
-}
-
-QVariantMap StandIn::properties(const QString &iface) const
-{
-    if (iface == screenCast)
-        return {{"version", 4u}, {"AvailableSourceTypes", 3u}, {"AvailableCursorModes", cursorMode ? 7u : 3u}};
-    if (iface == remoteDesktop && remote)
-        return {{"version", 2u}, {"AvailableDeviceTypes", 3u}};
-    return {};
-}
-
-// Only the properties: callers find the methods in the portal's own description.
-QString StandIn::introspect(const QString &path) const
-{
-    QString xml;
-    for (const QString &iface : {screenCast, remoteDesktop}) {
-        const QVariantMap values = path == deskPath ? properties(iface) : QVariantMap();
-        xml += values.isEmpty() ? "" : "<interface name=\"" + iface + "\">";
-        for (const QString &name : values.keys())
-            xml += "<property name=\"" + name + "\" type=\"u\" access=\"read\"/>";
-        xml += values.isEmpty() ? "" : "</interface>";
-    }
-    return xml;
-}
-
-void StandIn::end()
-{
-    for (int i = 0; i < monitorCount; ++i)
-        pw_stream_destroy(std::exchange(monitors[i].stream, nullptr));
-    if (!session.isEmpty())
-        QDBusConnection::sessionBus().send(
-            QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap());
-}
-
 } // namespace
-
-QDBusArgument &operator<<(QDBusArgument &out, const Stream &s)
-{
-    out.beginStructure();
-    out << s.node << s.properties;
-    out.endStructure();
-    return out;
-}
-const QDBusArgument &operator>>(const QDBusArgument &in, Stream &s)
-{
-    in.beginStructure();
-    in >> s.node >> s.properties;
-    in.endStructure();
-    return in;
-}
 
 int main(int argc, char *argv[])
 {
@@ -391,14 +358,24 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     qDBusRegisterMetaType<Stream>();
     qDBusRegisterMetaType<QList<Stream>>();
-    StandIn standIn(app.arguments());
+    StandIn portal(app.arguments());
+    standIn = &portal;
+    pw_loop *loop = pw_loop_new(nullptr);
+    pw_loop_enter(loop);
+    QSocketNotifier pipeWire(pw_loop_get_fd(loop), QSocketNotifier::Read);
+    QObject::connect(&pipeWire, &QSocketNotifier::activated, [loop] { pw_loop_iterate(loop, 0); });
+    pw_core *core = pw_context_connect(pw_context_new(loop, nullptr, 0), nullptr, 0);
+    if (!core)
+        qFatal("portal-standin: no PipeWire daemon");
+    for (int i = 0; i < portal.monitorCount; ++i)
+        connectStream(core, portal.monitors[i]);
     QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&commands, &QSocketNotifier::activated, [&] {
         char line[64] = {};
         if (read(STDIN_FILENO, line, sizeof(line) - 1) <= 0)
             commands.setEnabled(false);
         else if (QByteArray(line).trimmed() == "end")
-            standIn.end();
+            portal.end();
     });
     return app.exec();
 }
