@@ -4,7 +4,8 @@
 // over PipeWire (BGRx, shared memory), the simulated pointer in every buffer's cursor metadata.
 // Options: --monitors 1|2, --refuse (the user says no at Start), --no-remote-desktop,
 // --no-cursor (no metadata cursor mode), --no-cursor-meta (the mode offered, the metadata never
-// sent), --pointer X,Y (where the pointer starts; otherwise unknown until it first moves).
+// sent), --pointer X,Y (where the pointer starts; otherwise unknown until it first moves),
+// --fps N (a new picture N times a second; otherwise only when a reader starts).
 // Writes a line per event on stdout: "ready NODE1 NODE2" (0: none), "issued TOKEN", "offered
 // TOKEN" (a restore token handed out or offered back) and "move NODE X Y" (stream coordinates). Reads "end" on stdin:
 // every stream ends and the session is closed, as when the compositor goes away.
@@ -110,6 +111,10 @@ public:
         const QStringList xy = args.value(args.indexOf("--pointer") + 1).split(',');
         if (args.contains("--pointer"))
             pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
+        auto *frames = new QTimer(this);
+        connect(frames, &QTimer::timeout, this, [this] { send(true); });
+        if (args.contains("--fps"))
+            frames->start(1000 / args.value(args.indexOf("--fps") + 1).toInt());
     }
 
     // Once every stream has its node, the portal shows up on the bus; a consumer that starts
