@@ -5,7 +5,8 @@
 // Options: --monitors 1|2, --refuse (the user says no at Start), --no-remote-desktop,
 // --no-cursor (no metadata cursor mode), --no-cursor-meta (the mode offered, the metadata never
 // sent), --pointer X,Y (where the pointer starts; otherwise unknown until it first moves),
-// --fps N (a new picture N times a second; otherwise only when a reader starts).
+// --fps N (a new picture N times a second, 5 by default: a reader that starts just after a
+// picture went out, before PipeWire let it in, gets the next).
 // Writes a line per event on stdout: "ready NODE1 NODE2" (0: none), "issued TOKEN", "offered
 // TOKEN" (a restore token handed out or offered back) and "move NODE X Y" (stream coordinates). Reads "end" on stdin:
 // every stream ends and the session is closed, as when the compositor goes away.
@@ -113,16 +114,12 @@ public:
             pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
         auto *frames = new QTimer(this);
         connect(frames, &QTimer::timeout, this, [this] { send(true); });
-        if (args.contains("--fps"))
-            frames->start(1000 / args.value(args.indexOf("--fps") + 1).toInt());
+        frames->start(1000 / (args.contains("--fps") ? args.value(args.indexOf("--fps") + 1).toInt() : 5));
     }
 
-    // Once every stream has its node, the portal shows up on the bus; a consumer that starts
-    // reading gets a picture at once, later ones only when something changes.
+    // Once every stream has its node, the portal shows up on the bus.
     void streamState(pw_stream_state state)
     {
-        if (state == PW_STREAM_STATE_STREAMING)
-            QTimer::singleShot(0, this, [this] { send(true); });
         for (int i = 0; i < monitorCount; ++i)
             if (state != PW_STREAM_STATE_PAUSED || announced || node(i) == SPA_ID_INVALID)
                 return;
@@ -233,7 +230,7 @@ public:
             return request(m, options, 0, {});
         }
         if (member == "Start")
-            return refuse ? request(m, {}, 1, {}) : start(m, qdbus_cast<QVariantMap>(a.value(2)));
+            return refuse ? request(m, qdbus_cast<QVariantMap>(a.value(2)), 1, {}) : start(m, qdbus_cast<QVariantMap>(a.value(2)));
         if (member == "OpenPipeWireRemote" && started)
             return m.createReply(QVariant::fromValue(pipeWireRemote()));
         if (member == "NotifyPointerMotionAbsolute" && started && sessionIsRemote)
