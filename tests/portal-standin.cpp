@@ -2,14 +2,13 @@
 // the session bus (tests/portal-run.sh's private one) and serves ScreenCast and RemoteDesktop as
 // a compositor's portal does. Its monitors (0,0 640x480 and 640,0 320x240) show standInPixel()
 // over PipeWire (BGRx, shared memory), the simulated pointer in every buffer's cursor metadata.
-// Options: --monitors 1|2, --refuse (the user says no at Start), --no-remote-desktop,
-// --no-cursor (no metadata cursor mode), --no-cursor-meta (the mode offered, the metadata never
-// sent), --pointer X,Y (where the pointer starts; otherwise unknown until it first moves),
-// --fps N (a new picture N times a second, 5 by default: a reader that starts just after a
-// picture went out, before PipeWire let it in, gets the next).
-// Writes a line per event on stdout: "ready NODE1 NODE2" (0: none), "issued TOKEN", "offered
-// TOKEN" (a restore token handed out or offered back) and "move NODE X Y" (stream coordinates). Reads "end" on stdin:
-// every stream ends and the session is closed, as when the compositor goes away.
+// Options: --refuse (the user says no at Start), --no-remote-desktop, --no-cursor (no metadata
+// cursor mode), --no-cursor-meta (the mode offered, the metadata never sent), --pointer X,Y
+// (where the pointer starts; otherwise unknown until it first moves), --fps N (pictures a
+// second, 5 by default: a reader let in by PipeWire just after one went out gets the next).
+// Writes a line per event on stdout: "ready NODE1 NODE2", "issued TOKEN" and "offered TOKEN" (a
+// restore token handed out or offered back), "move NODE X Y" (stream coordinates). Reads "end"
+// on stdin: every stream ends and the session is closed, as when the compositor goes away.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -75,12 +74,6 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
-template<typename Meta>
-Meta *meta(pw_buffer *b, uint32_t type)
-{
-    return static_cast<Meta *>(spa_buffer_find_meta_data(b->buffer, type, sizeof(Meta)));
-}
-
 struct Monitor
 {
     QRect rect;
@@ -88,27 +81,29 @@ struct Monitor
     spa_hook listener{};
     QSet<void *> painted;
     bool wantPicture = false;
-    uint32_t seq = 0;
 };
+
+uint node(const Monitor &m)
+{
+    return m.stream ? pw_stream_get_node_id(m.stream) : SPA_ID_INVALID;
+}
 
 class StandIn : public QDBusVirtualObject
 {
 public:
     const bool refuse, remote, cursorMode, cursorMeta;
-    int monitorCount = 2;
     std::optional<QPoint> pointer;
     Monitor monitors[2] = {{QRect(0, 0, 640, 480)}, {QRect(640, 0, 320, 240)}};
     QString session;
     bool announced = false, sessionIsRemote = false, persist = false, started = false;
     int tokens = 0;
+    uint64_t sequence = 0;
     QList<QDBusMessage> signalsAfterReply;
 
     explicit StandIn(const QStringList &args)
         : refuse(args.contains("--refuse")), remote(!args.contains("--no-remote-desktop")),
           cursorMode(!args.contains("--no-cursor")), cursorMeta(cursorMode && !args.contains("--no-cursor-meta"))
     {
-        if (args.contains("--monitors"))
-            monitorCount = args.value(args.indexOf("--monitors") + 1).toInt();
         const QStringList xy = args.value(args.indexOf("--pointer") + 1).split(',');
         if (args.contains("--pointer"))
             pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
@@ -120,15 +115,15 @@ public:
     // Once every stream has its node, the portal shows up on the bus.
     void streamState(pw_stream_state state)
     {
-        for (int i = 0; i < monitorCount; ++i)
-            if (state != PW_STREAM_STATE_PAUSED || announced || node(i) == SPA_ID_INVALID)
-                return;
+        if (state != PW_STREAM_STATE_PAUSED || announced || node(monitors[0]) == SPA_ID_INVALID
+            || node(monitors[1]) == SPA_ID_INVALID)
+            return;
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!bus.registerVirtualObject(deskPath, this, QDBusConnection::SubPath)
             || !bus.registerService("org.freedesktop.portal.Desktop"))
             qFatal("portal-standin: cannot own the portal's name");
         announced = true;
-        say(QStringLiteral("ready %1 %2").arg(node(0)).arg(monitorCount > 1 ? node(1) : 0));
+        say(QStringLiteral("ready %1 %2").arg(node(monitors[0])).arg(node(monitors[1])));
     }
 
     void formatChosen(Monitor &m)
@@ -167,22 +162,20 @@ public:
         picture ? void(m.painted.insert(d.data)) : void(m.painted.remove(d.data));
         *d.chunk = spa_chunk{0, picture ? uint32_t(width * height * 4) : 0, width * 4,
                              picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
-        if (auto *h = meta<spa_meta_header>(b, SPA_META_Header))
-            *h = spa_meta_header{0, 0, -1, 0, m.seq++};
+        if (void *h = spa_buffer_find_meta_data(b->buffer, SPA_META_Header, sizeof(spa_meta_header)))
+            *static_cast<spa_meta_header *>(h) = spa_meta_header{0, 0, -1, 0, sequence++};
         const QPoint at = pointer && m.rect.contains(*pointer) ? *pointer - m.rect.topLeft() : QPoint(-1, -1);
-        if (auto *c = meta<spa_meta_cursor>(b, SPA_META_Cursor))
-            *c = spa_meta_cursor{at.x() >= 0 ? 1u : 0u, 0, spa_point{at.x(), at.y()}, spa_point{0, 0}, 0};
+        if (void *c = spa_buffer_find_meta_data(b->buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)))
+            *static_cast<spa_meta_cursor *>(c) = spa_meta_cursor{at.x() >= 0 ? 1u : 0u, 0, {at.x(), at.y()}, {0, 0}, 0};
         pw_stream_queue_buffer(m.stream, b);
     }
 
-    uint node(int i) const { return pw_stream_get_node_id(monitors[i].stream); }
-
     void send(bool picture)
     {
-        for (int i = 0; i < monitorCount; ++i) {
-            if (monitors[i].stream && (picture || cursorMeta)) {
-                monitors[i].wantPicture |= picture;
-                pw_stream_trigger_process(monitors[i].stream);
+        for (Monitor &m : monitors) {
+            if (m.stream && (picture || cursorMeta)) {
+                m.wantPicture |= picture;
+                pw_stream_trigger_process(m.stream);
             }
         }
     }
@@ -200,12 +193,9 @@ public:
     QDBusMessage answer(const QDBusMessage &m, const QVariantList &a, const QVariantMap &options)
     {
         const QString member = m.member(), iface = m.interface();
-        if (iface == "org.freedesktop.DBus.Introspectable")
-            return m.createReply("<node>" + introspect(m.path()) + "</node>");
+        const QVariantMap values = properties(a.value(0).toString());
         if (iface == "org.freedesktop.DBus.Properties")
-            return member == "GetAll" ? m.createReply(properties(a.value(0).toString()))
-                                      : m.createReply(QVariant::fromValue(QDBusVariant(
-                                          properties(a.value(0).toString()).value(a.value(1).toString()))));
+            return m.createReply(member == "GetAll" ? QVariant(values) : QVariant::fromValue(QDBusVariant(values.value(a.value(1).toString()))));
         if (member == "Close")
             return m.path() == session ? (session.clear(), m.createReply()) : m.createReply();
         if (m.path() != deskPath || properties(iface).isEmpty())
@@ -219,7 +209,7 @@ public:
         }
         if (a.value(0).value<QDBusObjectPath>().path() != session)
             return m.createErrorReply(QDBusError::AccessDenied, "Invalid session");
-        if (member == "SelectSources" && !(properties(screenCast)["AvailableCursorModes"].toUInt() & options.value("cursor_mode", 1).toUInt()))
+        if (member == "SelectSources" && !((cursorMode ? 7u : 3u) & options.value("cursor_mode", 1).toUInt()))
             return m.createErrorReply(invalidArgument, "Unavailable cursor mode");
         if (member == "SelectSources" && sessionIsRemote && (options.contains("persist_mode") || options.contains("restore_token")))
             return m.createErrorReply(invalidArgument, "Remote desktop sessions cannot persist");
@@ -230,7 +220,7 @@ public:
             return request(m, options, 0, {});
         }
         if (member == "Start")
-            return refuse ? request(m, qdbus_cast<QVariantMap>(a.value(2)), 1, {}) : start(m, qdbus_cast<QVariantMap>(a.value(2)));
+            return start(m, qdbus_cast<QVariantMap>(a.value(2)));
         if (member == "OpenPipeWireRemote" && started)
             return m.createReply(QVariant::fromValue(pipeWireRemote()));
         if (member == "NotifyPointerMotionAbsolute" && started && sessionIsRemote)
@@ -249,11 +239,11 @@ public:
 
     QDBusMessage start(const QDBusMessage &m, const QVariantMap &options)
     {
+        if (refuse)
+            return request(m, options, 1, {});
         QList<Stream> streams;
-        for (int i = 0; i < monitorCount; ++i)
-            streams << Stream{node(i),
-                              {{"position", monitors[i].rect.topLeft()}, {"size", monitors[i].rect.size()},
-                               {"source_type", 1u}, {"id", QString::number(i)}}};
+        for (const Monitor &monitor : monitors)
+            streams << Stream{node(monitor), {{"position", monitor.rect.topLeft()}, {"size", monitor.rect.size()}, {"source_type", 1u}}};
         QVariantMap results{{"streams", QVariant::fromValue(streams)}};
         if (sessionIsRemote)
             results["devices"] = 2u;
@@ -265,10 +255,10 @@ public:
 
     QDBusMessage move(const QDBusMessage &m, uint stream, const QPointF &to)
     {
-        for (int i = 0; i < monitorCount; ++i) {
-            if (monitors[i].stream && node(i) == stream) {
+        for (const Monitor &monitor : monitors) {
+            if (node(monitor) == stream) {
                 say(QStringLiteral("move %1 %2 %3").arg(stream).arg(to.x()).arg(to.y()));
-                pointer = monitors[i].rect.topLeft() + to.toPoint();
+                pointer = monitor.rect.topLeft() + to.toPoint();
                 send(false);
                 return m.createReply();
             }
@@ -298,24 +288,13 @@ public:
         return {};
     }
 
-    // Only the properties: callers find the methods in the portal's own description.
-    QString introspect(const QString &path) const override
-    {
-        QString xml;
-        for (const QString &iface : {screenCast, remoteDesktop}) {
-            const QVariantMap values = path == deskPath ? properties(iface) : QVariantMap();
-            xml += values.isEmpty() ? "" : "<interface name=\"" + iface + "\">";
-            for (const QString &name : values.keys())
-                xml += "<property name=\"" + name + "\" type=\"u\" access=\"read\"/>";
-            xml += values.isEmpty() ? "" : "</interface>";
-        }
-        return xml;
-    }
+    // Callers find the interfaces in the portal's own description.
+    QString introspect(const QString &) const override { return {}; }
 
     void end()
     {
-        for (int i = 0; i < monitorCount; ++i)
-            pw_stream_destroy(std::exchange(monitors[i].stream, nullptr));
+        for (Monitor &m : monitors)
+            pw_stream_destroy(std::exchange(m.stream, nullptr));
         if (!session.isEmpty())
             QDBusConnection::sessionBus().send(
                 QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap());
@@ -369,8 +348,8 @@ int main(int argc, char *argv[])
     pw_core *core = pw_context_connect(pw_context_new(loop, nullptr, 0), nullptr, 0);
     if (!core)
         qFatal("portal-standin: no PipeWire daemon");
-    for (int i = 0; i < portal.monitorCount; ++i)
-        connectStream(core, portal.monitors[i]);
+    for (Monitor &m : portal.monitors)
+        connectStream(core, m);
     QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&commands, &QSocketNotifier::activated, [&] {
         char line[64] = {};
