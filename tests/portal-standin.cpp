@@ -5,7 +5,8 @@
 // Options: --refuse (the user says no at Start), --no-remote-desktop, --no-cursor (no metadata
 // cursor mode), --no-cursor-meta (the mode offered, the metadata never sent), --pointer X,Y
 // (where the pointer starts; otherwise unknown until it first moves), --fps N (pictures a
-// second, 5 by default: a reader let in by PipeWire just after one went out gets the next).
+// second, 5 by default, so that a reader PipeWire lets in late gets one; they stop when the
+// pointer first moves: from then on only the pointer changes).
 // Writes a line per event on stdout: "ready NODE1 NODE2", "issued TOKEN" and "offered TOKEN" (a
 // restore token handed out or offered back), "move NODE X Y" (stream coordinates). Reads "end"
 // on stdin: every stream ends and the session is closed, as when the compositor goes away.
@@ -99,6 +100,7 @@ public:
     int tokens = 0;
     uint64_t sequence = 0;
     QList<QDBusMessage> signalsAfterReply;
+    QTimer *frames = new QTimer(this);
 
     explicit StandIn(const QStringList &args)
         : refuse(args.contains("--refuse")), remote(!args.contains("--no-remote-desktop")),
@@ -107,7 +109,6 @@ public:
         const QStringList xy = args.value(args.indexOf("--pointer") + 1).split(',');
         if (args.contains("--pointer"))
             pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
-        auto *frames = new QTimer(this);
         connect(frames, &QTimer::timeout, this, [this] { send(true); });
         frames->start(1000 / (args.contains("--fps") ? args.value(args.indexOf("--fps") + 1).toInt() : 5));
     }
@@ -259,6 +260,7 @@ public:
             if (node(monitor) == stream) {
                 say(QStringLiteral("move %1 %2 %3").arg(stream).arg(to.x()).arg(to.y()));
                 pointer = monitor.rect.topLeft() + to.toPoint();
+                frames->stop();
                 send(false);
                 return m.createReply();
             }
