@@ -1,19 +1,18 @@
 #!/bin/sh
-# portal.sh [BUILD_DIR] [-- BENCH OPTIONS]: measures the sampling tick as run.sh does, with the
+# portal.sh [BUILD_DIR] [BENCH OPTIONS]: measures the sampling tick as run.sh does, with the
 # desktop coming from the portals: the program started as in a Wayland session, its window on a
 # private Xvfb server (as on XWayland), the screen and the pointer from the tests' stand-in
 # portal (two monitors, 30 pictures a second) over a real PipeWire daemon (tests/portal-run.sh).
 # Its "program" rows are the portal path; the floor probe still reads the X server, so its rows
 # are the X11 floor beside it. Paused, the program stops the streams: the paused rows show what
-# is left. Options after -- go to vikaro_bench (--seconds S, --rounds R).
+# is left. BENCH OPTIONS go to vikaro_bench (--seconds S, --rounds R).
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${VIKARO_BUILD_DIR:-$top/build}
-if [ $# -gt 0 ] && [ "$1" != "--" ]; then
-    build=$1
-    shift
-fi
-[ "${1:-}" = "--" ] && shift
+case "${1:-}" in
+"" | --*) ;;
+*) build=$1 && shift ;;
+esac
 
 [ -f "$build/CMakeCache.txt" ] || VIKARO_BUILD_DIR="$build" "$top/scripts/build.sh"
 cmake --build "$build" --parallel "$(nproc)" --target vikaro vikaro_bench vikaro_floor portal-standin >/dev/null
