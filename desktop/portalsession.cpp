@@ -36,9 +36,14 @@ QString storedToken()
     return CData().getString(tokenGroup, tokenKey);
 }
 
-void storeToken(const QString &token)
+// A token serves once: the one offered is spent, whether or not a new one came.
+void keepToken(const QString &token)
 {
-    CData().setString(tokenGroup, tokenKey, token);
+    CData store;
+    if (!token.isEmpty())
+        store.setString(tokenGroup, tokenKey, token);
+    else if (!store.getString(tokenGroup, tokenKey).isEmpty())
+        store.removeKey(tokenGroup, tokenKey);
 }
 
 QPoint pointOf(const QVariant &value)
@@ -106,8 +111,8 @@ PortalSession::~PortalSession()
 {
     if (sessionHandle.isEmpty() || !QCoreApplication::instance() || !bus.isConnected())
         return;
-    bus.send(QDBusMessage::createMethodCall(portalService, sessionHandle, QStringLiteral("org.freedesktop.portal.Session"),
-                                            QStringLiteral("Close")));
+    const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
+    bus.send(QDBusMessage::createMethodCall(portalService, sessionHandle, sessionInterface, QStringLiteral("Close")));
 }
 
 void PortalSession::start()
@@ -227,9 +232,7 @@ void PortalSession::startSession()
 // Consent given, for the screen at least: the pointer may still have been left out.
 void PortalSession::onStarted(const QVariantMap &results)
 {
-    const QString token = results.value(QStringLiteral("restore_token")).toString();
-    if (!token.isEmpty())
-        storeToken(token);
+    keepToken(results.value(QStringLiteral("restore_token")).toString());
     const QList<PortalStream> streams = streamsOf(results.value(QStringLiteral("streams")));
     if (streams.isEmpty()) {
         fail(DesktopProblem::PortalFailed);
@@ -270,7 +273,7 @@ void PortalSession::request(const QString &interface, const QString &method, QVa
     listenForResponse(expected, then);
     arguments.append(options);
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(callTo(interface, method, arguments), callTimeout), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, expected, then](QDBusPendingCallWatcher *finished) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [=](QDBusPendingCallWatcher *finished) {
         finished->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *finished;
         if (reply.isError())
