@@ -18,6 +18,7 @@ public:
     Vikaro *window() const { return &w; }
 
     void tick() { w.manageTimouts(); }
+    void focusChanged(QWindow *focus) { w.onFocusChanged(focus); }
     quint32 &currentColor() { return w.currentColor; }
     bool placed() const { return w.placed; }
     int zoomFactor() const { return w.zoomFactor; }
