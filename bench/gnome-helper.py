@@ -1,0 +1,428 @@
+#!/usr/bin/python3
+"""The desktop side of gnome-check.sh, run inside its headless GNOME session.
+
+  pattern           full-screen native Wayland window showing pattern(x, y); prints
+                    "ready W H" once drawn, then "pointer X Y" whenever the real pointer
+                    moves over it (window = global pixels: it fills the only monitor)
+  consent SECONDS   answers the desktop's screen-sharing dialog through the accessibility
+                    bus: switches on remote interaction, presses Share
+  portal PATLOG     a bare portal client: remote desktop + screen cast session (answer the
+                    dialog meanwhile), then two pointer moves through it, seen in PATLOG
+  shot FILE         the truth: a screenshot by the shell itself, without the cursor
+  check MAGLOG PATLOG SHOT X,Y,W,H
+                    with the truth screenshot SHOT, moves the real pointer (through the
+                    compositor's own remote-desktop interface) to a few points outside the
+                    magnifier's window X,Y,W,H, compares the colour the magnifier writes to
+                    MAGLOG with the true pixel, presses Right in the magnifier and checks the
+                    pointer the pattern window reports in PATLOG moved by one pixel
+
+All coordinates are global desktop pixels of the single 1280x800 monitor.
+"""
+import os
+import re
+import sys
+import time
+import warnings
+
+import gi
+
+gi.require_version('Gtk', '3.0')
+gi.require_version('Atspi', '2.0')
+from gi.repository import Atspi, Gio, GLib  # noqa: E402
+
+# The accessibility library marks its per-interface getters deprecated; they are what 2.46 has.
+warnings.filterwarnings('ignore', category=DeprecationWarning)
+WAIT = 10.0  # seconds any one condition may take on a loaded machine
+XK_RIGHT = 0xFF53
+BTN_LEFT = 0x110
+
+
+def pattern(x, y):
+    """The colour at global (x, y) as 0xRRGGBB: every pixel of 1280x800 differs."""
+    blue = ((x >> 8) * 4 + (y >> 8)) * 12 + 8
+    return ((x & 255) << 16) | ((y & 255) << 8) | blue
+
+
+def wait_for(condition, seconds=WAIT):
+    """Polls condition() every 20 ms until it is truthy; returns its last value."""
+    end = time.monotonic() + seconds
+    value = condition()
+    while not value and time.monotonic() < end:
+        time.sleep(0.02)
+        value = condition()
+    return value
+
+
+# ---- pattern window ---------------------------------------------------------------------
+
+def run_pattern():
+    import cairo
+    from gi.repository import Gtk, Gdk
+    window = Gtk.Window(title='vikaro pattern')
+    window.add_events(Gdk.EventMask.POINTER_MOTION_MASK | Gdk.EventMask.ENTER_NOTIFY_MASK)
+    state = {'surface': None, 'shown': False}
+
+    def surface_for(width, height):
+        rows = []
+        for y in range(height):
+            rows.append(b''.join(pattern(x, y).to_bytes(4, 'little') for x in range(width)))
+        data = bytearray(b''.join(rows))
+        return cairo.ImageSurface.create_for_data(data, cairo.FORMAT_RGB24, width, height, width * 4)
+
+    def on_draw(widget, cr):
+        width, height = widget.get_allocated_width(), widget.get_allocated_height()
+        surface = state['surface']
+        if surface is None or (surface.get_width(), surface.get_height()) != (width, height):
+            surface = state['surface'] = surface_for(width, height)
+        cr.set_source_surface(surface, 0, 0)
+        cr.paint()
+        if not state['shown'] and width >= 1280:
+            state['shown'] = True
+            GLib.timeout_add(200, lambda: print('ready', width, height, flush=True))
+        return True
+
+    def on_pointer(_widget, event):
+        print('pointer', int(round(event.x)), int(round(event.y)), flush=True)
+        return False
+
+    window.connect('draw', on_draw)
+    window.connect('motion-notify-event', on_pointer)
+    window.connect('enter-notify-event', on_pointer)
+    window.connect('destroy', Gtk.main_quit)
+    window.set_app_paintable(True)
+    window.fullscreen()
+    window.show_all()
+    Gtk.main()
+
+
+# ---- consent dialog -----------------------------------------------------------------------
+
+def accessibles(node, depth=0):
+    if node is None or depth > 40:
+        return
+    yield node
+    for i in range(node.get_child_count()):
+        yield from accessibles(node.get_child_at_index(i), depth + 1)
+
+
+def press(node):
+    action = node.get_action_iface()
+    if action is None or action.get_n_actions() == 0:
+        return False
+    return action.do_action(0)
+
+
+def checked(node):
+    return node.get_state_set().contains(Atspi.StateType.CHECKED)
+
+
+SWITCH_ROLES = (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON, getattr(Atspi.Role, 'SWITCH', Atspi.Role.CHECK_BOX))
+
+
+def find_dialog_controls():
+    """(remote interaction switch or None, Share button) of the portal's dialog, or None."""
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is None or 'portal' not in (app.get_name() or ''):
+            continue
+        share, remote = None, None
+        for node in accessibles(app):
+            name = node.get_name() or ''
+            role = node.get_role()
+            if role == Atspi.Role.PUSH_BUTTON and 'Share' in name.split():
+                share = node
+            elif role in SWITCH_ROLES and 'remote interaction' in name.lower():
+                remote = node
+        if share is not None:
+            return remote, share
+    return None
+
+
+def run_consent(seconds):
+    controls = wait_for(find_dialog_controls, seconds)
+    if not controls:
+        print('consent: no sharing dialog appeared', flush=True)
+        return 1
+    remote, share = controls
+    if remote is None:
+        print('consent: the dialog offers no remote interaction switch', flush=True)
+    elif not checked(remote):
+        press(remote)
+        if not wait_for(lambda: checked(remote), 3):
+            print('consent: remote interaction would not switch on', flush=True)
+    press(share)
+    print('consent: shared, remote interaction', 'on' if remote is not None and checked(remote) else 'off',
+          flush=True)
+    return 0
+
+
+# ---- the check ----------------------------------------------------------------------------
+
+class Shell:
+    """The compositor's own interfaces on the session bus: truth screenshots and a
+    remote-desktop session of our own that moves the real pointer and presses keys."""
+
+    def __init__(self):
+        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+        # The shell takes screenshots only for a few well-known callers.
+        self.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+                  'RequestName', GLib.Variant('(su)', ('org.gnome.Screenshot', 4)))
+
+    def call(self, name, path, iface, method, args=None):
+        return self.bus.call_sync(name, path, iface, method, args, None, 0, 20000, None).unpack()
+
+    def screenshot(self, filename):
+        def attempt():
+            try:
+                return self.call('org.gnome.Shell.Screenshot', '/org/gnome/Shell/Screenshot',
+                                 'org.gnome.Shell.Screenshot', 'Screenshot',
+                                 GLib.Variant('(bbs)', (False, False, filename)))[0]
+            except GLib.Error:
+                return False
+        return wait_for(attempt)
+
+    def connector(self):
+        state = self.call('org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig',
+                          'org.gnome.Mutter.DisplayConfig', 'GetCurrentState')
+        return state[1][0][0][0]
+
+    def start_remote(self):
+        rd = ('org.gnome.Mutter.RemoteDesktop',)
+        self.session = self.call(rd[0], '/org/gnome/Mutter/RemoteDesktop', rd[0], 'CreateSession')[0]
+        session_id = self.call(rd[0], self.session, 'org.freedesktop.DBus.Properties', 'Get',
+                               GLib.Variant('(ss)', (rd[0] + '.Session', 'SessionId')))[0]
+        sc = 'org.gnome.Mutter.ScreenCast'
+        cast = self.call(sc, '/org/gnome/Mutter/ScreenCast', sc, 'CreateSession',
+                         GLib.Variant('(a{sv})', ({'remote-desktop-session-id': GLib.Variant('s', session_id)},)))[0]
+        self.stream = self.call(sc, cast, sc + '.Session', 'RecordMonitor',
+                                GLib.Variant('(sa{sv})', (self.connector(), {})))[0]
+        self.remote('Start')
+
+    def remote(self, method, args=None):
+        return self.call('org.gnome.Mutter.RemoteDesktop', self.session,
+                         'org.gnome.Mutter.RemoteDesktop.Session', method, args)
+
+    def move(self, x, y):
+        self.remote('NotifyPointerMotionAbsolute', GLib.Variant('(sdd)', (self.stream, x, y)))
+
+    def move_seen(self, x, y, patlog):
+        """Moves the pointer over the pattern window until that window sees it there: the
+        compositor drops events that come before its virtual pointer is ready."""
+        for _ in range(int(WAIT)):
+            self.move(x, y)
+            if wait_for(lambda: real_pointer(patlog) == (x, y), 1.0):
+                return True
+        return False
+
+    def click(self, x, y):
+        self.move(x, y)
+        for down in (True, False):
+            self.remote('NotifyPointerButton', GLib.Variant('(ib)', (BTN_LEFT, down)))
+
+    def key(self, keysym):
+        for down in (True, False):
+            self.remote('NotifyKeyboardKeysym', GLib.Variant('(ub)', (keysym, down)))
+
+
+def last_match(path, expression):
+    try:
+        with open(path, errors='replace') as log:
+            found = expression.findall(log.read())
+    except OSError:
+        return None
+    return found[-1] if found else None
+
+
+SWATCH = re.compile(r'background:#([0-9A-Fa-f]{6});')
+POINTER = re.compile(r'^pointer (\d+) (\d+)$', re.M)
+
+
+def shown_colour(maglog):
+    found = last_match(maglog, SWATCH)
+    return int(found, 16) if found else None
+
+
+def real_pointer(patlog):
+    found = last_match(patlog, POINTER)
+    return (int(found[0]), int(found[1])) if found else None
+
+
+def truth_at(pixbuf, x, y):
+    data = pixbuf.get_pixels()
+    at = y * pixbuf.get_rowstride() + x * pixbuf.get_n_channels()
+    return (data[at] << 16) | (data[at + 1] << 8) | data[at + 2]
+
+
+def points_outside(avoid):
+    ax, ay, aw, ah = avoid
+    candidates = [(100, 100), (300, 500), (1000, 700), (1200, 160), (60, 760), (900, 300)]
+    margin = 60
+    return [(x, y) for x, y in candidates
+            if not (ax - margin <= x < ax + aw + margin and ay - margin <= y < ay + ah + margin)][:3]
+
+
+def check_point(maglog, patlog, pixbuf, x, y, label):
+    """One row: waits for the real pointer at (x, y), then for the magnifier to show the
+    true colour there (or reports the last one it showed)."""
+    pointer = wait_for(lambda: real_pointer(patlog) == (x, y) and (x, y))
+    truth = truth_at(pixbuf, x, y)
+    shown = wait_for(lambda: shown_colour(maglog) == truth and truth) or shown_colour(maglog)
+    fine = bool(pointer) and shown == truth
+    print('%-14s pointer %4d,%-4d real %-9s true #%06X pattern #%06X shown %s  %s' % (
+        label, x, y, '%d,%d' % real_pointer(patlog) if real_pointer(patlog) else '?', truth, pattern(x, y),
+        '#%06X' % shown if shown is not None else 'nothing', 'ok' if fine else 'FAIL'), flush=True)
+    return fine
+
+
+def focus_magnifier(shell, maglog, patlog, avoid, away):
+    """Clicks the magnifier's title bar (it samples only while it has the focus), then
+    leaves the pointer over the pattern at `away`."""
+    shell.move_seen(away[0], away[1] + 1, patlog)
+    before = colour_lines(maglog)
+    shell.click(avoid[0] + 20, avoid[1] - 15)
+    shell.move_seen(*away, patlog)
+    if not wait_for(lambda: colour_lines(maglog) > before + 5):
+        print('check: the magnifier does not sample after a click on its title bar', flush=True)
+
+
+def colour_lines(maglog):
+    try:
+        with open(maglog, errors='replace') as log:
+            return log.read().count('background:#')
+    except OSError:
+        return 0
+
+
+class Portal:
+    """A bare client of the desktop portal's remote desktop with a screen cast of the monitor
+    and cursor metadata, as the magnifier asks for it: proves the desktop side on its own."""
+
+    def __init__(self):
+        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+        self.sender = self.bus.get_unique_name()[1:].replace('.', '_')
+        self.tokens = 0
+
+    def request(self, iface, method, leading, options):
+        """Calls a method answered through a Request object; returns (response, results)."""
+        self.tokens += 1
+        token = 'vikarocheck%d' % self.tokens
+        path = '/org/freedesktop/portal/desktop/request/%s/%s' % (self.sender, token)
+        loop, answer = GLib.MainLoop(), {}
+
+        def on_response(_bus, _sender, _path, _iface, _signal, params):
+            answer['value'] = params.unpack()
+            loop.quit()
+        watch = self.bus.signal_subscribe('org.freedesktop.portal.Desktop', 'org.freedesktop.portal.Request',
+                                          'Response', path, None, 0, on_response)
+        options = dict(options, handle_token=GLib.Variant('s', token))
+        signature = '(' + 'o' * len(leading) + ('s' if method == 'Start' else '') + 'a{sv})'
+        args = tuple(leading) + (('',) if method == 'Start' else ()) + (options,)
+        self.call(iface, method, GLib.Variant(signature, args))
+        GLib.timeout_add_seconds(60, loop.quit)
+        loop.run()
+        self.bus.signal_unsubscribe(watch)
+        return answer.get('value', (None, {}))
+
+    def call(self, iface, method, args):
+        return self.bus.call_sync('org.freedesktop.portal.Desktop', '/org/freedesktop/portal/desktop',
+                                  'org.freedesktop.portal.' + iface, method, args, None, 0, 60000, None).unpack()
+
+    def version(self, iface):
+        return self.bus.call_sync('org.freedesktop.portal.Desktop', '/org/freedesktop/portal/desktop',
+                                  'org.freedesktop.DBus.Properties', 'Get',
+                                  GLib.Variant('(ss)', ('org.freedesktop.portal.' + iface, 'version')),
+                                  None, 0, 5000, None).unpack()[0]
+
+    def start(self):
+        code, results = self.request('RemoteDesktop', 'CreateSession', (),
+                                     {'session_handle_token': GLib.Variant('s', 'vikarocheck')})
+        if code != 0:
+            return code, {}
+        self.session = results['session_handle']
+        self.request('RemoteDesktop', 'SelectDevices', (self.session,), {'types': GLib.Variant('u', 2)})
+        self.request('ScreenCast', 'SelectSources', (self.session,),
+                     {'types': GLib.Variant('u', 1), 'cursor_mode': GLib.Variant('u', 4)})
+        return self.request('RemoteDesktop', 'Start', (self.session,), {})
+
+    def move(self, node, x, y):
+        self.call('RemoteDesktop', 'NotifyPointerMotionAbsolute',
+                  GLib.Variant('(oa{sv}udd)', (self.session, {}, node, x, y)))
+
+
+def run_portal(patlog):
+    """Starts a portal session (the consent dialog must be answered meanwhile), reports what
+    it grants and whether its pointer moves reach the real pointer."""
+    portal = Portal()
+    print('portal: RemoteDesktop version %d, ScreenCast version %d' % (
+        portal.version('RemoteDesktop'), portal.version('ScreenCast')), flush=True)
+    code, results = portal.start()
+    streams = results.get('streams', [])
+    print('portal: Start answered %s, devices %s, streams %s' % (
+        code, results.get('devices'), [(node, props.get('position'), props.get('size')) for node, props in streams]),
+        flush=True)
+    if code != 0 or not streams:
+        return 1
+    node = streams[0][0]
+    moved = []
+    for x, y in ((200, 600), (201, 600)):
+        moved.append(any(portal.move(node, x, y) or wait_for(lambda: real_pointer(patlog) == (x, y), 1.0)
+                         for _ in range(5)))
+    print('portal: pointer moves through the portal %s' % ('reach the real pointer' if all(moved) else 'FAIL'),
+          flush=True)
+    return 0 if all(moved) else 1
+
+
+def run_shot(filename):
+    """Fails unless the screenshot shows the pattern (every 5th pixel each way compared)."""
+    gi.require_version('GdkPixbuf', '2.0')
+    from gi.repository import GdkPixbuf
+    if not Shell().screenshot(filename):
+        print('shot: the shell took no screenshot', flush=True)
+        return 1
+    pixbuf = GdkPixbuf.Pixbuf.new_from_file(filename)
+    width, height = pixbuf.get_width(), pixbuf.get_height()
+    sampled = [(x, y) for x in range(0, width, 5) for y in range(0, height, 5)]
+    wrong = sum(truth_at(pixbuf, x, y) != pattern(x, y) for x, y in sampled)
+    print('truth screenshot %dx%d: %d of %d compared pixels differ from the pattern' % (
+        width, height, wrong, len(sampled)), flush=True)
+    return 1 if wrong else 0
+
+
+def run_check(maglog, patlog, shot, avoid):
+    gi.require_version('GdkPixbuf', '2.0')
+    from gi.repository import GdkPixbuf
+    shell = Shell()
+    pixbuf = GdkPixbuf.Pixbuf.new_from_file(shot)
+    shell.start_remote()
+    points = points_outside(avoid)
+    focus_magnifier(shell, maglog, patlog, avoid, points[0])
+    results = []
+    for x, y in points:
+        shell.move_seen(x, y, patlog)
+        results.append(check_point(maglog, patlog, pixbuf, x, y, 'moved to'))
+    x, y = points[-1]
+    shell.key(XK_RIGHT)
+    results.append(check_point(maglog, patlog, pixbuf, x + 1, y, 'after Right'))
+    print('check: %d of %d rows ok' % (sum(results), len(results)), flush=True)
+    return 0 if all(results) else 1
+
+
+def main(argv):
+    command = argv[1] if len(argv) > 1 else ''
+    if command == 'pattern':
+        return run_pattern()
+    if command == 'consent':
+        return run_consent(float(argv[2]))
+    if command == 'portal':
+        return run_portal(argv[2])
+    if command == 'shot':
+        return run_shot(argv[2])
+    if command == 'check':
+        return run_check(argv[2], argv[3], argv[4], [int(v) for v in argv[5].split(',')])
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv) or 0)
