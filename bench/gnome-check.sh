@@ -212,7 +212,7 @@ check() {
     bare_portal
     start consent /usr/bin/python3 "$helper" consent 30
     local consent=$!
-    start vikaro env QT_LOGGING_RULES=default.debug=true QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$build/vikaro"
+    start vikaro env QT_LOGGING_RULES=default.debug=true "$build/vikaro"
     local vikaro=$! geometry
     timeout=30 wait_until magnifier_window $vikaro || { say "the magnifier showed no window"; return 1; }
     geometry=$(magnifier_window $vikaro)

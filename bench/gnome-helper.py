@@ -43,6 +43,14 @@ def pattern(x, y):
     return ((x & 255) << 16) | ((y & 255) << 8) | blue
 
 
+def pattern_place(rgb):
+    """Where on the pattern the colour rgb is, or None: tells which pixel a magnifier showed."""
+    index, rest = divmod((rgb & 255) - 8, 12)
+    if rest or not 0 <= index < 20:
+        return None
+    return (index // 4) * 256 + (rgb >> 16), (index % 4) * 256 + ((rgb >> 8) & 255)
+
+
 def wait_for(condition, seconds=WAIT):
     """Polls condition() every 20 ms until it is truthy; returns its last value."""
     end = time.monotonic() + seconds
@@ -268,10 +276,17 @@ def check_point(maglog, patlog, pixbuf, x, y, label):
     pointer = wait_for(lambda: real_pointer(patlog) == (x, y) and (x, y))
     truth = truth_at(pixbuf, x, y)
     shown = wait_for(lambda: shown_colour(maglog) == truth and truth) or shown_colour(maglog)
-    fine = bool(pointer) and shown == truth
-    print('%-14s pointer %4d,%-4d real %-9s true #%06X pattern #%06X shown %s  %s' % (
-        label, x, y, '%d,%d' % real_pointer(patlog) if real_pointer(patlog) else '?', truth, pattern(x, y),
-        '#%06X' % shown if shown is not None else 'nothing', 'ok' if fine else 'FAIL'), flush=True)
+    if pointer:
+        # A few more ticks: the pointer must stay where it was sent, not go on.
+        ticks = colour_lines(maglog)
+        wait_for(lambda: colour_lines(maglog) >= ticks + 10, 3)
+    real = real_pointer(patlog)
+    fine = real == (x, y) and shown == truth
+    place = pattern_place(shown) if shown is not None else None
+    print('%-12s pointer %4d,%-4d real %-9s true #%06X  shown %s %-11s %s' % (
+        label, x, y, '%d,%d' % real if real else '?', truth,
+        '#%06X' % shown if shown is not None else 'nothing', '(= %d,%d)' % place if place else '',
+        'ok' if fine else 'FAIL'), flush=True)
     return fine
 
 
@@ -328,10 +343,10 @@ class Portal:
         return self.bus.call_sync('org.freedesktop.portal.Desktop', '/org/freedesktop/portal/desktop',
                                   'org.freedesktop.portal.' + iface, method, args, None, 0, 60000, None).unpack()
 
-    def version(self, iface):
+    def version(self, iface, name):
         return self.bus.call_sync('org.freedesktop.portal.Desktop', '/org/freedesktop/portal/desktop',
                                   'org.freedesktop.DBus.Properties', 'Get',
-                                  GLib.Variant('(ss)', ('org.freedesktop.portal.' + iface, 'version')),
+                                  GLib.Variant('(ss)', ('org.freedesktop.portal.' + iface, name)),
                                   None, 0, 5000, None).unpack()[0]
 
     def start(self):
@@ -354,8 +369,13 @@ def run_portal(patlog):
     """Starts a portal session (the consent dialog must be answered meanwhile), reports what
     it grants and whether its pointer moves reach the real pointer."""
     portal = Portal()
-    print('portal: RemoteDesktop version %d, ScreenCast version %d' % (
-        portal.version('RemoteDesktop'), portal.version('ScreenCast')), flush=True)
+    for iface, modes in (('RemoteDesktop', 'AvailableDeviceTypes'), ('ScreenCast', 'AvailableCursorModes')):
+        try:
+            print('portal: %s version %d, %s %d' % (iface, portal.version(iface, 'version'), modes,
+                                                     portal.version(iface, modes)), flush=True)
+        except GLib.Error as error:
+            print('portal: %s absent (%s)' % (iface, error.message), flush=True)
+            return 1
     code, results = portal.start()
     streams = results.get('streams', [])
     print('portal: Start answered %s, devices %s, streams %s' % (
