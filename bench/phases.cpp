@@ -25,7 +25,7 @@
 #include "app/platform.h"
 #include "app/startup.h"
 #include "magnifier/colortext.h"
-#include "magnifier/desktop.h"
+#include "desktop/desktop.h"
 #include "magnifier/magnify.h"
 #include "magnifier/monitors.h"
 #include "resources/resourcepaths.h"

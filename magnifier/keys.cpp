@@ -7,7 +7,7 @@
 #include <QWheelEvent>
 
 #include "colortext.h"
-#include "desktop.h"
+#include "desktop/desktop.h"
 #include "settings/cdata.h"
 #include "settings/preferences.h"
 

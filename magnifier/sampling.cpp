@@ -7,7 +7,7 @@
 
 #include "colorswatch.h"
 #include "colortext.h"
-#include "desktop.h"
+#include "desktop/desktop.h"
 #include "magnify.h"
 #include "monitors.h"
 #include "picturelabel.h"

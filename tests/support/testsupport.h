@@ -23,7 +23,7 @@
 #include "dialogs/chelpdlg.h"
 #include "dialogs/clabel.h"
 #include "dialogs/coptionsdlg.h"
-#include "magnifier/desktop.h"
+#include "desktop/desktop.h"
 #include "magnifier/state.h"
 #include "resources/resourcepaths.h"
 #include "settings/cdata.h"

@@ -10,12 +10,6 @@
 
 namespace {
 
-std::unique_ptr<Desktop> &current()
-{
-    static std::unique_ptr<Desktop> instance;
-    return instance;
-}
-
 // The toolkit grabs per screen and clips to what exists; pixels off the desktop come back
 // missing. Paint what was grabbed where it belongs in a full black square.
 QImage placedOnBlack(const QPixmap &grabbed, const QRect &rect, const QRect &desktopArea)
@@ -56,18 +50,6 @@ public:
 };
 
 } // namespace
-
-Desktop &desktop()
-{
-    if (!current())
-        current() = createPlatformDesktop();
-    return *current();
-}
-
-void setDesktop(std::unique_ptr<Desktop> replacement)
-{
-    current() = std::move(replacement);
-}
 
 std::unique_ptr<Desktop> createToolkitDesktop()
 {
