@@ -5,11 +5,14 @@
 # its own) and takes a few minutes.
 #
 # What it does: a native Wayland window shows a known pattern full screen; the shell takes a
-# truth screenshot; the magnifier (BUILD_DIR/vikaro, ${VIKARO_BUILD_DIR:-build} by default,
-# built when missing) starts on XWayland; the sharing dialog is answered through the
-# accessibility bus (remote interaction on, Share); the real pointer is moved to a few points
-# and the colour the magnifier writes on each tick is compared with the true pixel; Right is
-# pressed in the magnifier and the pattern window must see the real pointer one pixel further.
+# truth screenshot; a bare portal client proves the desktop side (consent, pointer moves).
+# Then the magnifier (BUILD_DIR/vikaro, ${VIKARO_BUILD_DIR:-build} by default, built when
+# missing) starts on XWayland three times, its sharing dialog answered through the
+# accessibility bus: (1) remote interaction on, Share: the real pointer is moved to a few
+# points and the colour the magnifier writes on each tick must be the true pixel; Right
+# pressed in the magnifier must move the real pointer (as the pattern window sees it) by one
+# pixel; (2) Cancel and (3) Share with remote interaction off: the magnifier must say so on
+# standard error within 5 seconds and keep running.
 #
 # --hold keeps the session up after the check, until the file it names is removed, to look
 # around (the environment to use is in the same folder). Everything runs as the user
@@ -44,12 +47,12 @@ on_bus() {
 prepare() {
     local missing="" p
     for p in $packages; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -Eq 'ok (installed|triggers-)' || missing="$missing $p"
     done
     if [ -n "$missing" ]; then
         say "installing$missing"
         apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends $missing >/dev/null
     fi
     if [ -f "$build/CMakeCache.txt" ]; then
         nice -n 10 cmake --build "$build" --parallel "$(nproc)" --target vikaro >/dev/null
@@ -205,27 +208,58 @@ bare_portal() {
     say "$(cat "$work/consent-bare.log")"
 }
 
-magnifier_colour_lines() { grep -c 'background:#' "$work/vikaro.log"; }
-
-check() {
-    show_pattern || return 1
-    bare_portal
-    start consent /usr/bin/python3 "$helper" consent 30
+# Starts the magnifier as a user would, with its sharing dialog answered `$1`
+# (share/view/refuse); logs to vikaro-$1.log. Sets $vikaro.
+start_magnifier() {
+    start "consent-$1" /usr/bin/python3 "$helper" consent 30 "$1"
     local consent=$!
-    start vikaro env QT_LOGGING_RULES=default.debug=true "$build/vikaro"
-    local vikaro=$! geometry
+    start "vikaro-$1" env QT_LOGGING_RULES=default.debug=true "$build/vikaro"
+    vikaro=$!
+    timeout=40 wait_until sh -c "! kill -0 $consent" || true
+    say "$(cat "$work/consent-$1.log")"
+}
+
+said() { grep '^vikaro: ' "$work/vikaro-$1.log" | sort | uniq -c; }
+
+# The colours and the arrow key, with full consent.
+check_sharing() {
+    local geometry rc=0
+    start_magnifier share
     timeout=30 wait_until magnifier_window $vikaro || { say "the magnifier showed no window"; return 1; }
     geometry=$(magnifier_window $vikaro)
     say "magnifier window at $geometry"
-    timeout=40 wait_until sh -c "! kill -0 $consent" || true
-    say "$(cat "$work/consent.log")"
-    xdotool search --pid $vikaro | while read -r id; do xdotool windowactivate "$id" 2>/dev/null || true; done
-    timeout=10 wait_until sh -c "[ \$(grep -c 'background:#' '$work/vikaro.log') -gt 0 ]" ||
-        say "the magnifier wrote no colour yet (not sampling: no focus?)"
+    /usr/bin/python3 "$helper" check "$work/vikaro-share.log" "$work/pattern.log" "$work/truth.png" "$geometry" ||
+        rc=$?
+    say "what the magnifier said on standard error:"
+    said share
+    kill $vikaro 2>/dev/null || true
+    return $rc
+}
+
+# Refused, or shared without remote interaction: it must say so within 5 seconds of the
+# answer and keep running.
+check_answer() {
     local rc=0
-    /usr/bin/python3 "$helper" check "$work/vikaro.log" "$work/pattern.log" "$work/truth.png" "$geometry" || rc=$?
-    say "what the magnifier said:"
-    grep -E '^vikaro: |qt\.qpa|warning|Warning' "$work/vikaro.log" | sort | uniq -c | head -n 20 || true
+    start_magnifier "$1"
+    if timeout=5 wait_until grep -q '^vikaro: ' "$work/vikaro-$1.log"; then
+        say "answered $1: the magnifier said within 5 s:"
+        said "$1"
+    else
+        say "answered $1: FAIL, the magnifier said nothing on standard error within 5 s"
+        rc=1
+    fi
+    kill -0 $vikaro || { say "answered $1: FAIL, the magnifier is no longer running"; rc=1; }
+    kill $vikaro 2>/dev/null || true
+    return $rc
+}
+
+check() {
+    local rc=0
+    show_pattern || return 1
+    bare_portal
+    check_sharing || rc=1
+    check_answer refuse || rc=1
+    check_answer view || rc=1
     return $rc
 }
 

@@ -4,8 +4,9 @@
   pattern           full-screen native Wayland window showing pattern(x, y); prints
                     "ready W H" once drawn, then "pointer X Y" whenever the real pointer
                     moves over it (window = global pixels: it fills the only monitor)
-  consent SECONDS   answers the desktop's screen-sharing dialog through the accessibility
-                    bus: switches on remote interaction, presses Share
+  consent SECONDS [share|view|refuse]
+                    answers the desktop's screen-sharing dialog through the accessibility
+                    bus: remote interaction on (share) or off (view) and Share, or Cancel
   portal PATLOG     a bare portal client: remote desktop + screen cast session (answer the
                     dialog meanwhile), then two pointer moves through it, seen in PATLOG
   shot FILE         the truth: a screenshot by the shell itself, without the cursor
@@ -128,37 +129,44 @@ SWITCH_ROLES = (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON, getattr(Atspi.Ro
 
 
 def find_dialog_controls():
-    """(remote interaction switch or None, Share button) of the portal's dialog, or None."""
+    """(remote interaction switch or None, Share button, Cancel button) of the portal's
+    dialog, or None while there is none."""
     desktop = Atspi.get_desktop(0)
     for i in range(desktop.get_child_count()):
         app = desktop.get_child_at_index(i)
         if app is None or 'portal' not in (app.get_name() or ''):
             continue
-        share, remote = None, None
+        buttons, remote = {}, None
         for node in accessibles(app):
             name = node.get_name() or ''
             role = node.get_role()
-            if role == Atspi.Role.PUSH_BUTTON and 'Share' in name.split():
-                share = node
+            if role == Atspi.Role.PUSH_BUTTON:
+                buttons.update({word: node for word in name.split() if word in ('Share', 'Cancel')})
             elif role in SWITCH_ROLES and 'remote interaction' in name.lower():
                 remote = node
-        if share is not None:
-            return remote, share
+        if 'Share' in buttons:
+            return remote, buttons['Share'], buttons.get('Cancel')
     return None
 
 
-def run_consent(seconds):
+def run_consent(seconds, answer):
+    """answer: share (with remote interaction), view (remote interaction off) or refuse."""
     controls = wait_for(find_dialog_controls, seconds)
     if not controls:
         print('consent: no sharing dialog appeared', flush=True)
         return 1
-    remote, share = controls
+    remote, share, cancel = controls
+    if answer == 'refuse':
+        press(cancel)
+        print('consent: refused at %.1f' % time.time(), flush=True)
+        return 0
+    wanted = answer == 'share'
     if remote is None:
         print('consent: the dialog offers no remote interaction switch', flush=True)
-    elif not checked(remote):
+    elif checked(remote) != wanted:
         press(remote)
-        if not wait_for(lambda: checked(remote), 3):
-            print('consent: remote interaction would not switch on', flush=True)
+        if not wait_for(lambda: checked(remote) == wanted, 3):
+            print('consent: remote interaction would not switch', flush=True)
     press(share)
     print('consent: shared, remote interaction', 'on' if remote is not None and checked(remote) else 'off',
           flush=True)
@@ -436,7 +444,7 @@ def main(argv):
     if command == 'pattern':
         return run_pattern()
     if command == 'consent':
-        return run_consent(float(argv[2]))
+        return run_consent(float(argv[2]), argv[3] if len(argv) > 3 else 'share')
     if command == 'portal':
         return run_portal(argv[2])
     if command == 'shot':
