@@ -3,6 +3,7 @@
 #include "app/languages.h"
 #include "app/platform.h"
 #include "app/startup.h"
+#include "desktop/desktop.h"
 #include "magnifier/vikaro.h"
 #include "settings/cdata.h"
 
@@ -17,5 +18,7 @@ int main(int argc, char *argv[])
         CData store;
         runPasses(store, [](Vikaro &window) { return window.exec(); });
     }
+    // Before the application object: a portal session closes while its bus is still there.
+    setDesktop(nullptr);
     return 0;
 }

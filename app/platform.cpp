@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QtGlobal>
 
+#include "desktop/desktop.h"
+
 #include <cstdio>
 
 namespace {
@@ -24,8 +26,9 @@ bool chooseX11()
         qputenv("QT_QPA_PLATFORM", "xcb");
         return true;
     }
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        std::fputs("vikaro: this Wayland session has no X server (XWayland) to read the screen and move the pointer through.\n",
+    if (isWaylandSession())
+        std::fputs("vikaro: this Wayland session has no X server (XWayland) to show the magnifier's window on: "
+                   "start XWayland, or log in to an X11 session.\n",
                    stderr);
     else
         std::fputs("vikaro: no display to show the magnifier on (DISPLAY is not set).\n", stderr);

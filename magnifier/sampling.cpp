@@ -8,6 +8,8 @@
 #include "colorswatch.h"
 #include "colortext.h"
 #include "desktop/desktop.h"
+#include "desktop/desktopproblems.h"
+#include "dialogs/mymessagebox.h"
 #include "magnify.h"
 #include "monitors.h"
 #include "picturelabel.h"
@@ -19,19 +21,48 @@ void Vikaro::manageTimouts()
 {
     if (timer && timer->isActive())
         timer->stop();
-    if (!appActive || pointerInside || frozen)
+    const bool paused = !appActive || pointerInside || frozen;
+    desktop().setSamplingPaused(paused);
+    if (paused)
         return;
     if (!placed)
         placeExactly();
     const QPoint pointer = desktop().cursorPos();
     const int monitor = screenIndexAt(pointer);
+    const QImage grabbed = grabAround(pointer, monitor);
+    if (grabbed.isNull()) {
+        showNothing();
+    } else {
+        showPicture(grabbed);
+        readCentreColor();
+        showColorTexts(pointer, monitor);
+        showSwatches();
+    }
+    timer->start(tickInterval);
+}
+
+// The zoomSpan-sided square centred on `pointer` (global device pixels); null while the
+// desktop has no picture to give.
+QImage Vikaro::grabAround(const QPoint &pointer, int monitor)
+{
+    if (!desktop().isReady())
+        return QImage();
     const int half = zoomSpan / 2;
     const QRect square(pointer.x() - half, pointer.y() - half, zoomSpan, zoomSpan);
-    showPicture(desktop().grab(screenFor(monitor), square));
-    readCentreColor();
-    showColorTexts(pointer, monitor);
-    showSwatches();
-    timer->start(tickInterval);
+    return desktop().grab(screenFor(monitor), square);
+}
+
+// Without a picture of the screen the window shows none, and no colour or position that
+// would pass for one.
+void Vikaro::showNothing()
+{
+    if (!zoomSource.isNull() || !zoomLabel->picture().isNull()) {
+        zoomSource = QImage();
+        zoomLabel->setPicture(QPixmap());
+    }
+    hexLabel->setText(QString());
+    decLabel->setText(QString());
+    positionLabel->setText(QString());
 }
 
 // The same square under the same sight and zoom makes the same picture: the one shown stays,
@@ -94,4 +125,16 @@ void Vikaro::resumeSampling()
 {
     if (timer && !timer->isActive())
         timer->start(tickInterval);
+}
+
+// Said once, beside the window and without holding anything up: the keys that still make
+// sense keep working.
+void Vikaro::showDesktopProblem(DesktopProblem problem)
+{
+    auto *box = new MyMessageBox(QMessageBox::Warning, tr("Vikaro"), problemText(problem), QMessageBox::Ok, this,
+                                 Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    box->setObjectName(QStringLiteral("desktopProblem"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }

@@ -7,6 +7,7 @@
 
 #include "app/languages.h"
 #include "colorswatch.h"
+#include "desktop/desktop.h"
 #include "dialogs/caboutdlg.h"
 #include "dialogs/chelpdlg.h"
 #include "dialogs/coptionsdlg.h"
@@ -45,12 +46,14 @@ Vikaro::Vikaro(QWidget *parent)
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &Vikaro::manageTimouts);
     timer->start(tickInterval);
+    desktop().setProblemListener([this](DesktopProblem problem) { showDesktopProblem(problem); });
 }
 
 // The dialogs opened from this window have no parent; they go with it, so none stays behind
 // in the old language when the window is rebuilt.
 Vikaro::~Vikaro()
 {
+    desktop().setProblemListener(nullptr);
     delete aboutDlg;
     delete helpDlg;
     delete optionsDlg;

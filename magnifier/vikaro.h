@@ -24,6 +24,7 @@ class QLabel;
 class QScreen;
 class QTimer;
 class TextLabel;
+enum class DesktopProblem;
 
 // The magnifier's main window. Every 30 ms, while it has the focus and the pointer is
 // elsewhere, it shows the square of the desktop around the pointer enlarged, with a sight on
@@ -75,9 +76,12 @@ private:
     void restoreEstimatedPosition();
 
     void resumeSampling();
+    void showDesktopProblem(DesktopProblem problem);
 
     // one sampling tick, in order
     void placeExactly();
+    QImage grabAround(const QPoint &pointer, int monitor);
+    void showNothing();
     void showPicture(const QImage &grabbed);
     void magnify(const QImage &grabbed);
     void drawSight();

@@ -1,0 +1,165 @@
+#include "desktop.h"
+
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <fcntl.h>
+
+#include "portalsession.h"
+#include "screenstream.h"
+#include "screenstreams.h"
+
+// On Wayland only the compositor knows the screen and the pointer: both come from the desktop
+// portals, the screen as PipeWire streams with the pointer as metadata, pointer moves as
+// remote-desktop input. Each tick reads the newest picture already received; nothing waits.
+
+namespace {
+
+// Milliseconds after a pointer move during which pictures that still show the pointer
+// elsewhere are older than the move, and do not undo it.
+constexpr int moveSettleTime = 300;
+
+class PortalDesktop : public QObject, public Desktop
+{
+public:
+    PortalDesktop()
+        : session(new PortalSession(QDBusConnection::sessionBus(), this))
+    {
+        connect(session, &PortalSession::problem, this, [this](DesktopProblem problem) { onProblem(problem); });
+        connect(session, &PortalSession::started, this, [this](const QDBusUnixFileDescriptor &fd, const QList<PortalStream> &places) {
+            onStarted(fd, places);
+        });
+        connect(session, &PortalSession::closed, this, [this] { onEnded(); });
+        session->start();
+    }
+
+    // The streams go before the session they belong to.
+    ~PortalDesktop() override { delete monitors; }
+
+    QPoint cursorPos() override { return pointer; }
+
+    // Clamped to the monitor under it or nearest to it, as a pointer never leaves the screens.
+    void setCursorPos(const QPoint &globalPos) override
+    {
+        if (!monitors || !session->canMovePointer())
+            return;
+        const ScreenStream *under = streamNearest(globalPos);
+        if (!under)
+            return;
+        const QRect area = under->rect();
+        const QPoint target(qBound(area.left(), globalPos.x(), area.right()), qBound(area.top(), globalPos.y(), area.bottom()));
+        session->movePointer(under->node(), under->toStream(target));
+        pointer = target;
+        pointerKnown = true;
+        movedTo = target;
+        sinceMove.start();
+    }
+
+    QImage grab(QScreen *, const QRect &rect) override
+    {
+        if (!isReady())
+            return QImage();
+        QImage square(rect.size(), QImage::Format_RGB32);
+        square.fill(Qt::black);
+        for (const auto &monitor : monitors->streams())
+            if (monitor->rect().intersects(rect) && !monitor->copyInto(square, rect))
+                return QImage();
+        return square;
+    }
+
+    bool isReady() const override
+    {
+        if (!monitors || !pointerKnown)
+            return false;
+        for (const auto &monitor : monitors->streams())
+            if (!monitor->hasPicture())
+                return false;
+        return true;
+    }
+
+    void setSamplingPaused(bool pausedNow) override
+    {
+        if (pausedNow == paused)
+            return;
+        paused = pausedNow;
+        if (monitors)
+            monitors->setActive(!paused);
+    }
+
+private:
+    void onProblem(DesktopProblem problem)
+    {
+        report(problem);
+        if (problem != DesktopProblem::NoPointerMoves)
+            stopStreams();
+    }
+
+    void onStarted(const QDBusUnixFileDescriptor &fd, const QList<PortalStream> &places)
+    {
+        monitors = new ScreenStreams(fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 3), places, this);
+        if (monitors->streams().empty()) {
+            onProblem(DesktopProblem::PortalFailed);
+            return;
+        }
+        connect(monitors, &ScreenStreams::ended, this, [this] { onEnded(); });
+        for (const auto &monitor : monitors->streams()) {
+            connect(monitor.get(), &ScreenStream::pointerSeen, this, [this](const QPoint &at) { onPointerSeen(at); });
+            connect(monitor.get(), &ScreenStream::cursorMetadataMissing, this,
+                    [this] { onProblem(DesktopProblem::NoCursorMetadata); });
+        }
+        if (paused)
+            monitors->setActive(false);
+    }
+
+    void onEnded() { onProblem(DesktopProblem::StreamEnded); }
+
+    // Called from inside the streams' own callbacks: they go once those have returned.
+    void stopStreams()
+    {
+        if (!monitors)
+            return;
+        monitors->deleteLater();
+        monitors = nullptr;
+    }
+
+    void onPointerSeen(const QPoint &at)
+    {
+        if (sinceMove.isValid() && at != movedTo && !sinceMove.hasExpired(moveSettleTime))
+            return;
+        sinceMove.invalidate();
+        pointer = at;
+        pointerKnown = true;
+    }
+
+    const ScreenStream *streamNearest(const QPoint &p) const
+    {
+        const ScreenStream *nearest = nullptr;
+        int best = 0;
+        for (const auto &monitor : monitors->streams()) {
+            const QRect area = monitor->rect();
+            const QPoint inside(qBound(area.left(), p.x(), area.right()), qBound(area.top(), p.y(), area.bottom()));
+            const int distance = (inside - p).manhattanLength();
+            if (!nearest || distance < best) {
+                nearest = monitor.get();
+                best = distance;
+            }
+        }
+        return nearest;
+    }
+
+    PortalSession *session;
+    ScreenStreams *monitors = nullptr;
+    QPoint pointer;
+    QPoint movedTo;
+    QElapsedTimer sinceMove;
+    bool pointerKnown = false;
+    bool paused = false;
+};
+
+} // namespace
+
+std::unique_ptr<Desktop> createPortalDesktop()
+{
+    return std::make_unique<PortalDesktop>();
+}
