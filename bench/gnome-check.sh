@@ -65,11 +65,15 @@ prepare() {
     mkdir -p -m 1777 /tmp/.X11-unix
 }
 
-# Ends whatever the session left behind: every process of the check's own user.
+# Ends whatever the session left behind: every process of the check's own user, and the
+# X sockets and locks its XWayland did not remove.
 sweep() {
     local pids
     pids=$(pgrep -u "$user" || true)
     [ -z "$pids" ] || kill $pids 2>/dev/null || true
+    timeout=10 wait_until sh -c "! pgrep -u $user >/dev/null" || kill -KILL $(pgrep -u "$user") 2>/dev/null || true
+    find /tmp/.X11-unix /tmp -maxdepth 1 -user "$user" \( -name 'X[0-9]*' -o -name '.X[0-9]*-lock' \) \
+        -delete 2>/dev/null || true
 }
 
 outside() {
@@ -94,9 +98,13 @@ start() {
     pids="$! $pids"
 }
 
+# Newest first; whatever has not gone 10 s after SIGTERM gets SIGKILL.
 stop_all() {
     local p
-    for p in $pids; do kill "$p" 2>/dev/null || true; done
+    for p in $pids; do
+        kill "$p" 2>/dev/null || continue
+        timeout=10 wait_until sh -c "! kill -0 $p" || kill -KILL "$p" 2>/dev/null || true
+    done
     wait 2>/dev/null || true
 }
 
@@ -219,7 +227,7 @@ start_magnifier() {
     say "$(cat "$work/consent-$1.log")"
 }
 
-said() { grep '^vikaro: ' "$work/vikaro-$1.log" | sort | uniq -c; }
+said() { grep '^vikaro: ' "$work/vikaro-$1.log" | sed 's/^/    /'; }
 
 # The colours and the arrow key, with full consent.
 check_sharing() {
