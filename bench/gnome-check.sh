@@ -244,21 +244,34 @@ check_sharing() {
     return $rc
 }
 
-# Refused, or shared without remote interaction: it must say so within 5 seconds of the
-# answer and keep running.
+# Refused, or shared without remote interaction: within 5 seconds of the answer the magnifier
+# must say so in one line on standard error and in a message box, and keep running.
 check_answer() {
-    local rc=0
+    local rc=0 lines end
     start_magnifier "$1"
+    end=$((SECONDS + 5))
     if timeout=5 wait_until grep -q '^vikaro: ' "$work/vikaro-$1.log"; then
-        say "answered $1: the magnifier said within 5 s:"
+        # What it says in the whole of those 5 s counts, not only the first line.
+        [ $SECONDS -ge $end ] || sleep $((end - SECONDS))
+        lines=$(grep -c '^vikaro: ' "$work/vikaro-$1.log")
+        say "answered $1: within 5 s the magnifier said:"
         said "$1"
+        [ "$lines" -eq 1 ] || { say "answered $1: FAIL, $lines lines where one names what is missing"; rc=1; }
     else
         say "answered $1: FAIL, the magnifier said nothing on standard error within 5 s"
         rc=1
     fi
+    say "answered $1: its windows: $(windows_of $vikaro)"
     kill -0 $vikaro || { say "answered $1: FAIL, the magnifier is no longer running"; rc=1; }
     kill $vikaro 2>/dev/null || true
     return $rc
+}
+
+windows_of() {
+    local id
+    for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        printf '"%s" ' "$(xdotool getwindowname "$id")"
+    done
 }
 
 check() {
