@@ -40,9 +40,10 @@ public:
     QPoint cursorPos() override { return pointer; }
 
     // Clamped to the monitor under it or nearest to it, as a pointer never leaves the screens.
+    // A move from a position not known yet would land anywhere: none is made.
     void setCursorPos(const QPoint &globalPos) override
     {
-        if (!monitors || !session->canMovePointer())
+        if (!monitors || !pointerKnown || !session->canMovePointer())
             return;
         const ScreenStream *under = streamNearest(globalPos);
         if (!under)

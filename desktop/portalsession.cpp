@@ -36,9 +36,14 @@ QString storedToken()
     return CData().getString(tokenGroup, tokenKey);
 }
 
-void storeToken(const QString &token)
+// A token serves once: the one offered is spent, whether or not a new one came.
+void keepToken(const QString &token)
 {
-    CData().setString(tokenGroup, tokenKey, token);
+    CData store;
+    if (!token.isEmpty())
+        store.setString(tokenGroup, tokenKey, token);
+    else if (!store.getString(tokenGroup, tokenKey).isEmpty())
+        store.removeKey(tokenGroup, tokenKey);
 }
 
 QPoint pointOf(const QVariant &value)
@@ -227,9 +232,7 @@ void PortalSession::startSession()
 // Consent given, for the screen at least: the pointer may still have been left out.
 void PortalSession::onStarted(const QVariantMap &results)
 {
-    const QString token = results.value(QStringLiteral("restore_token")).toString();
-    if (!token.isEmpty())
-        storeToken(token);
+    keepToken(results.value(QStringLiteral("restore_token")).toString());
     const QList<PortalStream> streams = streamsOf(results.value(QStringLiteral("streams")));
     if (streams.isEmpty()) {
         fail(DesktopProblem::PortalFailed);

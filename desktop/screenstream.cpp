@@ -165,7 +165,8 @@ QPointF ScreenStream::toStream(const QPoint &global) const
 
 void ScreenStream::setActive(bool active)
 {
-    if (stream)
+    wantActive = active;
+    if (stream && (newest || active))
         pw_stream_set_active(stream, active);
 }
 
@@ -251,6 +252,8 @@ void ScreenStream::keep(pw_buffer *buffer)
     stride = data.chunk->stride > 0 ? data.chunk->stride : frameSize.width() * bytesPerPixel;
     pixels = static_cast<const std::uint8_t *>(data.data) + data.chunk->offset;
     pictureSize = frameSize;
+    if (!wantActive)
+        pw_stream_set_active(stream, false);
 }
 
 // Buffers go when the format changes or the stream stops: the picture in one goes with it.

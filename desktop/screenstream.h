@@ -40,7 +40,8 @@ public:
     bool copyInto(QImage &square, const QRect &area) const;
     // Global device pixel `global` in the stream's own coordinates for pointer moves.
     QPointF toStream(const QPoint &global) const;
-    // Inactive, the compositor sends it nothing.
+    // Inactive, the compositor sends it nothing; not before its first picture, since a
+    // compositor may send the next one only when the screen changes.
     void setActive(bool active);
 
 signals:
@@ -73,6 +74,7 @@ private:
     pw_buffer *newest = nullptr;
     const std::uint8_t *pixels = nullptr; // the newest picture's first row
     int stride = 0;
+    bool wantActive = true;
     bool wasConnected = false;
     bool missingTold = false;
 };

@@ -63,6 +63,8 @@ void Vikaro::showNothing()
     hexLabel->setText(QString());
     decLabel->setText(QString());
     positionLabel->setText(QString());
+    swatch8->setVisible(false);
+    swatch4->setVisible(false);
 }
 
 // The same square under the same sight and zoom makes the same picture: the one shown stays,
@@ -107,6 +109,8 @@ void Vikaro::showColorTexts(const QPoint &pointer, int monitor)
 void Vikaro::showSwatches()
 {
     const quint32 reduced = colour4(currentColor);
+    swatch8->setVisible(true);
+    swatch4->setVisible(true);
     swatch8->setColor(currentColor);
     swatch4->setColor(reduced);
     qDebug() << swatchStyle(currentColor) << "   " << swatchStyle(reduced);

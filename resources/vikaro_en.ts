@@ -180,5 +180,29 @@ Relative: X , Y</translation>
         <source>dans le presse-papiers</source>
         <translation>into the clipboard</translation>
     </message>
+    <message>
+        <source>Le portail de partage d'écran n'est pas disponible dans cette session : l'écran ne peut pas être lu. Installez xdg-desktop-portal avec le module de votre bureau, ou ouvrez une session X11.</source>
+        <translation>The screen-sharing portal is not available in this session: the screen cannot be read. Install xdg-desktop-portal with your desktop's backend, or log in to an X11 session.</translation>
+    </message>
+    <message>
+        <source>Le partage de l'écran a été refusé : l'écran ne peut pas être lu. Relancez la loupe et autorisez le partage de tous les écrans.</source>
+        <translation>Screen sharing was refused: the screen cannot be read. Start the magnifier again and allow sharing all screens.</translation>
+    </message>
+    <message>
+        <source>Le portail de partage d'écran n'a pas pu ouvrir de session : l'écran ne peut pas être lu. Relancez la loupe, ou ouvrez une session X11.</source>
+        <translation>The screen-sharing portal could not start a session: the screen cannot be read. Start the magnifier again, or log in to an X11 session.</translation>
+    </message>
+    <message>
+        <source>Le partage de l'écran s'est arrêté (le bureau l'a interrompu ou s'est fermé) : l'image n'est plus mise à jour. Relancez la loupe.</source>
+        <translation>Screen sharing has ended (the desktop stopped it or went away): the picture is no longer updated. Start the magnifier again.</translation>
+    </message>
+    <message>
+        <source>Le portail de partage d'écran de ce bureau ne donne pas la position du pointeur : la loupe ne peut pas le suivre. Utilisez une session Wayland GNOME ou KDE, ou ouvrez une session X11.</source>
+        <translation>This desktop's screen-sharing portal does not give the pointer's position: the magnifier cannot follow it. Use a GNOME or KDE Wayland session, or log in to an X11 session.</translation>
+    </message>
+    <message>
+        <source>Ce bureau ne permet pas à la loupe de déplacer le pointeur (pas de portail de bureau à distance, ou interaction à distance non autorisée) : les flèches ne le déplacent pas. Autorisez l'interaction à distance dans la fenêtre de partage et relancez la loupe, ou ouvrez une session X11.</source>
+        <translation>This desktop does not let the magnifier move the pointer (no remote-desktop portal, or remote interaction not allowed): the arrow keys do not move it. Allow remote interaction in the sharing dialog and start the magnifier again, or log in to an X11 session.</translation>
+    </message>
 </context>
 </TS>
