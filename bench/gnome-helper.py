@@ -17,7 +17,7 @@
                     MAGLOG with the true pixel, presses Right in the magnifier and checks the
                     pointer the pattern window reports in PATLOG moved by one pixel
 
-All coordinates are global desktop pixels of the single 1280x800 monitor.
+All coordinates are global desktop pixels (the monitors' scale is 1).
 """
 import os
 import re
@@ -41,15 +41,15 @@ BTN_LEFT = 0x110
 
 
 def pattern(x, y):
-    """The colour at global (x, y) as 0xRRGGBB: every pixel of 1280x800 differs."""
-    blue = ((x >> 8) * 4 + (y >> 8)) * 12 + 8
+    """The colour at global (x, y) as 0xRRGGBB: every pixel of a 2560x1024 desktop differs."""
+    blue = ((x >> 8) * 4 + (y >> 8)) * 6 + 8
     return ((x & 255) << 16) | ((y & 255) << 8) | blue
 
 
 def pattern_place(rgb):
     """Where on the pattern the colour rgb is, or None: tells which pixel a magnifier showed."""
-    index, rest = divmod((rgb & 255) - 8, 12)
-    if rest or not 0 <= index < 20:
+    index, rest = divmod((rgb & 255) - 8, 6)
+    if rest or not 0 <= index < 40:
         return None
     return (index // 4) * 256 + (rgb >> 16), (index % 4) * 256 + ((rgb >> 8) & 255)
 
@@ -67,43 +67,50 @@ def wait_for(condition, seconds=WAIT):
 # ---- pattern window ---------------------------------------------------------------------
 
 def run_pattern():
-    import cairo
     from gi.repository import Gtk, Gdk
-    window = Gtk.Window(title='vikaro pattern')
-    window.add_events(Gdk.EventMask.POINTER_MOTION_MASK | Gdk.EventMask.ENTER_NOTIFY_MASK)
-    state = {'surface': None, 'shown': False}
+    display = Gdk.Display.get_default()
+    areas = [display.get_monitor(i).get_geometry() for i in range(display.get_n_monitors())]
+    drawn = set()
 
-    def surface_for(width, height):
-        rows = []
-        for y in range(height):
-            rows.append(b''.join(pattern(x, y).to_bytes(4, 'little') for x in range(width)))
-        data = bytearray(b''.join(rows))
-        return cairo.ImageSurface.create_for_data(data, cairo.FORMAT_RGB24, width, height, width * 4)
+    def on_drawn(index):
+        drawn.add(index)
+        if len(drawn) == len(areas):
+            print('ready', ' '.join('%d,%d,%d,%d' % (a.x, a.y, a.width, a.height) for a in areas), flush=True)
+
+    windows = [pattern_window(Gtk, Gdk, index, area, on_drawn) for index, area in enumerate(areas)]
+    windows[0].connect('destroy', Gtk.main_quit)
+    Gtk.main()
+
+
+def pattern_window(Gtk, Gdk, index, area, on_drawn):
+    """A full-screen window on monitor `index` (global rect `area`) showing its part of the
+    pattern; reports the real pointer over it in global pixels."""
+    import cairo
+    window = Gtk.Window(title='vikaro pattern %d' % index)
+    window.add_events(Gdk.EventMask.POINTER_MOTION_MASK | Gdk.EventMask.ENTER_NOTIFY_MASK)
+    rows = [b''.join(pattern(area.x + x, area.y + y).to_bytes(4, 'little') for x in range(area.width))
+            for y in range(area.height)]
+    data = bytearray(b''.join(rows))
+    surface = cairo.ImageSurface.create_for_data(data, cairo.FORMAT_RGB24, area.width, area.height, area.width * 4)
 
     def on_draw(widget, cr):
-        width, height = widget.get_allocated_width(), widget.get_allocated_height()
-        surface = state['surface']
-        if surface is None or (surface.get_width(), surface.get_height()) != (width, height):
-            surface = state['surface'] = surface_for(width, height)
         cr.set_source_surface(surface, 0, 0)
         cr.paint()
-        if not state['shown'] and width >= 1280:
-            state['shown'] = True
-            GLib.timeout_add(200, lambda: print('ready', width, height, flush=True))
+        if (widget.get_allocated_width(), widget.get_allocated_height()) == (area.width, area.height):
+            on_drawn(index)
         return True
 
     def on_pointer(_widget, event):
-        print('pointer', int(round(event.x)), int(round(event.y)), flush=True)
+        print('pointer', area.x + int(round(event.x)), area.y + int(round(event.y)), flush=True)
         return False
 
     window.connect('draw', on_draw)
     window.connect('motion-notify-event', on_pointer)
     window.connect('enter-notify-event', on_pointer)
-    window.connect('destroy', Gtk.main_quit)
     window.set_app_paintable(True)
-    window.fullscreen()
+    window.fullscreen_on_monitor(window.get_screen(), index)
     window.show_all()
-    Gtk.main()
+    return window
 
 
 # ---- consent dialog -----------------------------------------------------------------------
@@ -131,14 +138,14 @@ SWITCH_ROLES = (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON, getattr(Atspi.Ro
 
 
 def find_dialog_controls():
-    """(remote interaction switch or None, Share button, Cancel button) of the portal's
-    dialog, or None while there is none."""
+    """(remote interaction switch or None, Share button, Cancel button, lists) of the
+    portal's dialog, or None while there is none."""
     desktop = Atspi.get_desktop(0)
     for i in range(desktop.get_child_count()):
         app = desktop.get_child_at_index(i)
         if app is None or 'portal' not in (app.get_name() or ''):
             continue
-        buttons, remote = {}, None
+        buttons, remote, lists = {}, None, []
         for node in accessibles(app):
             name = node.get_name() or ''
             role = node.get_role()
@@ -146,9 +153,22 @@ def find_dialog_controls():
                 buttons.update({word: node for word in name.split() if word in ('Share', 'Cancel')})
             elif role in SWITCH_ROLES and 'remote interaction' in name.lower():
                 remote = node
+            elif role == Atspi.Role.LIST:
+                lists.append(node)
         if 'Share' in buttons:
-            return remote, buttons['Share'], buttons.get('Cancel')
+            return remote, buttons['Share'], buttons.get('Cancel'), lists
     return None
+
+
+def select_every_monitor(lists):
+    """Selects every row of the dialog's monitor list (with one monitor it comes selected)."""
+    for node in lists:
+        names = [(node.get_child_at_index(i).get_name() or '') for i in range(node.get_child_count())]
+        selection = node.get_selection_iface()
+        if selection is None or any('remote interaction' in name.lower() for name in names):
+            continue
+        for i in range(len(names)):
+            selection.select_child(i)
 
 
 def run_consent(seconds, answer):
@@ -157,7 +177,7 @@ def run_consent(seconds, answer):
     if not controls:
         print('consent: no sharing dialog appeared', flush=True)
         return 1
-    remote, share, cancel = controls
+    remote, share, cancel, lists = controls
     if answer == 'refuse':
         press(cancel)
         print('consent: refused at %.1f' % time.time(), flush=True)
@@ -169,6 +189,7 @@ def run_consent(seconds, answer):
         press(remote)
         if not wait_for(lambda: checked(remote) == wanted, 3):
             print('consent: remote interaction would not switch', flush=True)
+    select_every_monitor(lists)
     press(share)
     print('consent: shared, remote interaction', 'on' if remote is not None and checked(remote) else 'off',
           flush=True)
@@ -200,21 +221,29 @@ class Shell:
                 return False
         return wait_for(attempt)
 
-    def connector(self):
+    def monitors(self):
+        """[(connector, x, y, width, height)] of every monitor, in global pixels (scale 1)."""
         state = self.call('org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig',
                           'org.gnome.Mutter.DisplayConfig', 'GetCurrentState')
-        return state[1][0][0][0]
+        sizes = {}
+        for spec, modes, _props in state[1]:
+            for mode in modes:
+                if mode[6].get('is-current'):
+                    sizes[spec[0]] = (mode[1], mode[2])
+        return [(specs[0][0], x, y) + sizes[specs[0][0]] for x, y, _scale, _rot, _primary, specs, _p in state[2]]
 
     def start_remote(self):
-        rd = ('org.gnome.Mutter.RemoteDesktop',)
-        self.session = self.call(rd[0], '/org/gnome/Mutter/RemoteDesktop', rd[0], 'CreateSession')[0]
-        session_id = self.call(rd[0], self.session, 'org.freedesktop.DBus.Properties', 'Get',
-                               GLib.Variant('(ss)', (rd[0] + '.Session', 'SessionId')))[0]
+        """A session with one stream per monitor, for absolute moves anywhere on the desktop."""
+        rd = 'org.gnome.Mutter.RemoteDesktop'
+        self.session = self.call(rd, '/org/gnome/Mutter/RemoteDesktop', rd, 'CreateSession')[0]
+        session_id = self.call(rd, self.session, 'org.freedesktop.DBus.Properties', 'Get',
+                               GLib.Variant('(ss)', (rd + '.Session', 'SessionId')))[0]
         sc = 'org.gnome.Mutter.ScreenCast'
         cast = self.call(sc, '/org/gnome/Mutter/ScreenCast', sc, 'CreateSession',
                          GLib.Variant('(a{sv})', ({'remote-desktop-session-id': GLib.Variant('s', session_id)},)))[0]
-        self.stream = self.call(sc, cast, sc + '.Session', 'RecordMonitor',
-                                GLib.Variant('(sa{sv})', (self.connector(), {})))[0]
+        self.streams = [(self.call(sc, cast, sc + '.Session', 'RecordMonitor',
+                                   GLib.Variant('(sa{sv})', (connector, {})))[0], (x, y, w, h))
+                        for connector, x, y, w, h in self.monitors()]
         self.remote('Start')
 
     def remote(self, method, args=None):
@@ -222,7 +251,9 @@ class Shell:
                          'org.gnome.Mutter.RemoteDesktop.Session', method, args)
 
     def move(self, x, y):
-        self.remote('NotifyPointerMotionAbsolute', GLib.Variant('(sdd)', (self.stream, x, y)))
+        for stream, (left, top, width, height) in self.streams:
+            if left <= x < left + width and top <= y < top + height:
+                self.remote('NotifyPointerMotionAbsolute', GLib.Variant('(sdd)', (stream, x - left, y - top)))
 
     def move_seen(self, x, y, patlog):
         """Moves the pointer over the pattern window until that window sees it there: the
@@ -273,12 +304,19 @@ def truth_at(pixbuf, x, y):
     return (data[at] << 16) | (data[at + 1] << 8) | data[at + 2]
 
 
-def points_outside(avoid):
+def points_outside(avoid, monitors):
+    """A few points on each monitor away from the magnifier's window; with a second monitor
+    the last one is the first monitor's right edge, so Right crosses to the other stream."""
     ax, ay, aw, ah = avoid
-    candidates = [(100, 100), (300, 500), (1000, 700), (1200, 160), (60, 760), (900, 300)]
     margin = 60
-    return [(x, y) for x, y in candidates
-            if not (ax - margin <= x < ax + aw + margin and ay - margin <= y < ay + ah + margin)][:3]
+    first = [(100, 100), (300, 500), (1000, 700), (1200, 160), (60, 760), (900, 300)]
+    points = [(x, y) for x, y in first
+              if not (ax - margin <= x < ax + aw + margin and ay - margin <= y < ay + ah + margin)][:3]
+    for _c, left, top, width, height in monitors[1:]:
+        points += [(left + 100, top + 100), (left + width - 100, top + height - 100)]
+    if len(monitors) > 1:
+        points.append((monitors[0][3] - 1, 400))
+    return points
 
 
 def check_point(maglog, patlog, pixbuf, x, y, label):
@@ -384,7 +422,8 @@ class Portal:
         self.session = results['session_handle']
         self.request('RemoteDesktop', 'SelectDevices', (self.session,), {'types': GLib.Variant('u', 2)})
         self.request('ScreenCast', 'SelectSources', (self.session,),
-                     {'types': GLib.Variant('u', 1), 'cursor_mode': GLib.Variant('u', 4)})
+                     {'types': GLib.Variant('u', 1), 'multiple': GLib.Variant('b', True),
+                      'cursor_mode': GLib.Variant('u', 4)})
         return self.request('RemoteDesktop', 'Start', (self.session,), {})
 
     def move(self, node, x, y):
@@ -413,10 +452,12 @@ def run_portal(patlog):
         flush=True)
     if code != 0 or not streams:
         return 1
-    node = streams[0][0]
+    node, props = streams[0]
+    left, top = props.get('position', (0, 0))
     moved = []
     for x, y in ((200, 600), (201, 600)):
-        moved.append(any(portal.move(node, x, y) or wait_for(lambda: real_pointer(patlog) == (x, y), 1.0)
+        seen = (left + x, top + y)
+        moved.append(any(portal.move(node, x, y) or wait_for(lambda: real_pointer(patlog) == seen, 1.0)
                          for _ in range(5)))
     print('portal: pointer moves through the portal %s' % ('reach the real pointer' if all(moved) else 'FAIL'),
           flush=True)
@@ -424,18 +465,20 @@ def run_portal(patlog):
 
 
 def run_shot(filename):
-    """Fails unless the screenshot shows the pattern (every 5th pixel each way compared)."""
+    """Fails unless the screenshot shows the pattern on every monitor (every 5th pixel each
+    way compared)."""
     gi.require_version('GdkPixbuf', '2.0')
     from gi.repository import GdkPixbuf
-    if not Shell().screenshot(filename):
+    shell = Shell()
+    if not shell.screenshot(filename):
         print('shot: the shell took no screenshot', flush=True)
         return 1
     pixbuf = GdkPixbuf.Pixbuf.new_from_file(filename)
-    width, height = pixbuf.get_width(), pixbuf.get_height()
-    sampled = [(x, y) for x in range(0, width, 5) for y in range(0, height, 5)]
+    sampled = [(x, y) for _c, left, top, width, height in shell.monitors()
+               for x in range(left, left + width, 5) for y in range(top, top + height, 5)]
     wrong = sum(truth_at(pixbuf, x, y) != pattern(x, y) for x, y in sampled)
     print('truth screenshot %dx%d: %d of %d compared pixels differ from the pattern' % (
-        width, height, wrong, len(sampled)), flush=True)
+        pixbuf.get_width(), pixbuf.get_height(), wrong, len(sampled)), flush=True)
     return 1 if wrong else 0
 
 
@@ -445,7 +488,7 @@ def run_check(maglog, patlog, shot, avoid):
     shell = Shell()
     pixbuf = GdkPixbuf.Pixbuf.new_from_file(shot)
     shell.start_remote()
-    points = points_outside(avoid)
+    points = points_outside(avoid, shell.monitors())
     focus_magnifier(shell, maglog, patlog, avoid, points[0])
     results = []
     for x, y in points:
