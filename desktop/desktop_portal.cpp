@@ -20,6 +20,12 @@ namespace {
 // elsewhere are older than the move, and do not undo it.
 constexpr int moveSettleTime = 300;
 
+// The pixel of `area` nearest to `p` (global device pixels).
+QPoint clampedInto(const QRect &area, const QPoint &p)
+{
+    return QPoint(qBound(area.left(), p.x(), area.right()), qBound(area.top(), p.y(), area.bottom()));
+}
+
 class PortalDesktop : public QObject, public Desktop
 {
 public:
@@ -27,9 +33,7 @@ public:
         : session(new PortalSession(QDBusConnection::sessionBus(), this))
     {
         connect(session, &PortalSession::problem, this, [this](DesktopProblem problem) { onProblem(problem); });
-        connect(session, &PortalSession::started, this, [this](const QDBusUnixFileDescriptor &fd, const QList<PortalStream> &places) {
-            onStarted(fd, places);
-        });
+        connect(session, &PortalSession::started, this, &PortalDesktop::onStarted);
         connect(session, &PortalSession::closed, this, [this] { onEnded(); });
         session->start();
     }
@@ -48,8 +52,7 @@ public:
         const ScreenStream *under = streamNearest(globalPos);
         if (!under)
             return;
-        const QRect area = under->rect();
-        const QPoint target(qBound(area.left(), globalPos.x(), area.right()), qBound(area.top(), globalPos.y(), area.bottom()));
+        const QPoint target = clampedInto(under->rect(), globalPos);
         session->movePointer(under->node(), under->toStream(target));
         pointer = target;
         pointerKnown = true;
@@ -89,15 +92,24 @@ public:
     }
 
 private:
+    // The first problem that ends the session says what went wrong; what follows from it (the
+    // portal closing the session after a refusal, say) is not news.
     void onProblem(DesktopProblem problem)
     {
+        const bool ending = problem != DesktopProblem::NoPointerMoves;
+        if (ended && ending)
+            return;
         report(problem);
-        if (problem != DesktopProblem::NoPointerMoves)
-            stopStreams();
+        if (!ending)
+            return;
+        ended = true;
+        stopStreams();
     }
 
     void onStarted(const QDBusUnixFileDescriptor &fd, const QList<PortalStream> &places)
     {
+        if (ended)
+            return;
         monitors = new ScreenStreams(fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 3), places, this);
         if (monitors->streams().empty()) {
             onProblem(DesktopProblem::PortalFailed);
@@ -120,6 +132,9 @@ private:
     {
         if (!monitors)
             return;
+        monitors->disconnect(this);
+        for (const auto &monitor : monitors->streams())
+            monitor->disconnect(this);
         monitors->deleteLater();
         monitors = nullptr;
     }
@@ -138,9 +153,7 @@ private:
         const ScreenStream *nearest = nullptr;
         int best = 0;
         for (const auto &monitor : monitors->streams()) {
-            const QRect area = monitor->rect();
-            const QPoint inside(qBound(area.left(), p.x(), area.right()), qBound(area.top(), p.y(), area.bottom()));
-            const int distance = (inside - p).manhattanLength();
+            const int distance = (clampedInto(monitor->rect(), p) - p).manhattanLength();
             if (!nearest || distance < best) {
                 nearest = monitor.get();
                 best = distance;
@@ -156,6 +169,7 @@ private:
     QElapsedTimer sinceMove;
     bool pointerKnown = false;
     bool paused = false;
+    bool ended = false; // a problem ended the session
 };
 
 } // namespace

@@ -111,8 +111,8 @@ PortalSession::~PortalSession()
 {
     if (sessionHandle.isEmpty() || !QCoreApplication::instance() || !bus.isConnected())
         return;
-    bus.send(QDBusMessage::createMethodCall(portalService, sessionHandle, QStringLiteral("org.freedesktop.portal.Session"),
-                                            QStringLiteral("Close")));
+    const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
+    bus.send(QDBusMessage::createMethodCall(portalService, sessionHandle, sessionInterface, QStringLiteral("Close")));
 }
 
 void PortalSession::start()
@@ -273,7 +273,7 @@ void PortalSession::request(const QString &interface, const QString &method, QVa
     listenForResponse(expected, then);
     arguments.append(options);
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(callTo(interface, method, arguments), callTimeout), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, expected, then](QDBusPendingCallWatcher *finished) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [=](QDBusPendingCallWatcher *finished) {
         finished->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *finished;
         if (reply.isError())

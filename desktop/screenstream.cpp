@@ -21,7 +21,10 @@ struct StreamCallbacks
         static_cast<ScreenStream *>(self)->paramChanged(id, param);
     }
     static void process(void *self) { static_cast<ScreenStream *>(self)->process(); }
-    static void removeBuffer(void *self, pw_buffer *buffer) { static_cast<ScreenStream *>(self)->bufferRemoved(buffer); }
+    static void removeBuffer(void *self, pw_buffer *buffer)
+    {
+        static_cast<ScreenStream *>(self)->bufferRemoved(buffer);
+    }
 
     static const pw_stream_events &events()
     {
@@ -82,6 +85,13 @@ const spa_pod *metaParam(spa_pod_builder &builder, std::uint32_t type, int size)
         &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
         SPA_PARAM_META_type, SPA_POD_Id(type),
         SPA_PARAM_META_size, SPA_POD_Int(size)));
+}
+
+// The buffer's metadata of `type`, or null when it has none.
+template <typename Meta>
+const Meta *metaOf(spa_buffer *buffer, std::uint32_t type)
+{
+    return static_cast<const Meta *>(spa_buffer_find_meta_data(buffer, type, sizeof(Meta)));
 }
 
 bool isSupported(std::uint32_t format)
@@ -215,7 +225,7 @@ void ScreenStream::process()
 
 void ScreenStream::readCursor(spa_buffer *buffer)
 {
-    auto *cursor = static_cast<spa_meta_cursor *>(spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
+    const auto *cursor = metaOf<spa_meta_cursor>(buffer, SPA_META_Cursor);
     if (!cursor) {
         if (isPicture(buffer) && !missingTold) {
             missingTold = true;
@@ -223,8 +233,10 @@ void ScreenStream::readCursor(spa_buffer *buffer)
         }
         return;
     }
-    if (spa_meta_cursor_is_valid(cursor))
-        emit pointerSeen(place.position + QPoint(cursor->position.x, cursor->position.y));
+    // A monitor the pointer is not on may still place it, off its own area.
+    const QPoint at(cursor->position.x, cursor->position.y);
+    if (spa_meta_cursor_is_valid(cursor) && QRect(QPoint(), rect().size()).contains(at))
+        emit pointerSeen(place.position + at);
 }
 
 // A picture fills the negotiated size in mapped memory and is not flagged as damaged.
@@ -234,8 +246,10 @@ bool ScreenStream::isPicture(spa_buffer *buffer) const
         return false;
     const spa_data &data = buffer->datas[0];
     const spa_chunk &chunk = *data.chunk;
-    const auto *header = static_cast<spa_meta_header *>(spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
-    if (chunk.size == 0 || (chunk.flags & SPA_CHUNK_FLAG_CORRUPTED) || (header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED)))
+    const auto *header = metaOf<spa_meta_header>(buffer, SPA_META_Header);
+    const bool corrupted = (chunk.flags & SPA_CHUNK_FLAG_CORRUPTED)
+                        || (header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED));
+    if (chunk.size == 0 || corrupted)
         return false;
     const std::size_t rowBytes = std::size_t(frameSize.width()) * bytesPerPixel;
     const std::size_t rowStride = chunk.stride > 0 ? std::size_t(chunk.stride) : rowBytes;
