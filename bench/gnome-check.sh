@@ -209,9 +209,12 @@ show_pattern() {
     gdbus call --session --timeout 5 -d org.gnome.Shell -o /org/gnome/Shell -m org.freedesktop.DBus.Properties.Set \
         org.gnome.Shell OverviewActive '<false>' >/dev/null
     wait_until overview_hidden || { say "the overview would not close"; return 1; }
-    wait_until /usr/bin/python3 "$helper" shot "$work/truth.png" ||
-        { say "the truth screenshot does not show the pattern: $(/usr/bin/python3 "$helper" shot "$work/truth.png")"; return 1; }
-    say "$(/usr/bin/python3 "$helper" shot "$work/truth.png")"
+    # Until the shell has drawn the pattern everywhere (the overview fades out).
+    if ! wait_until sh -c "/usr/bin/python3 '$helper' shot '$work/truth.png' >'$work/shot.log'"; then
+        say "the truth screenshot does not show the pattern: $(cat "$work/shot.log")"
+        return 1
+    fi
+    say "$(cat "$work/shot.log")"
 }
 
 # The desktop side alone: a bare portal client, its dialog answered, moves the real pointer.
