@@ -226,11 +226,11 @@ class Shell:
         state = self.call('org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig',
                           'org.gnome.Mutter.DisplayConfig', 'GetCurrentState')
         sizes = {}
-        for spec, modes, _props in state[1]:
+        for output, modes, _props in state[1]:
             for mode in modes:
                 if mode[6].get('is-current'):
-                    sizes[spec[0]] = (mode[1], mode[2])
-        return [(specs[0][0], x, y) + sizes[specs[0][0]] for x, y, _scale, _rot, _primary, specs, _p in state[2]]
+                    sizes[output[0]] = (mode[1], mode[2])
+        return [(outputs[0][0], x, y) + sizes[outputs[0][0]] for x, y, _scale, _rot, _primary, outputs, _p in state[2]]
 
     def start_remote(self):
         """A session with one stream per monitor, for absolute moves anywhere on the desktop."""
