@@ -12,7 +12,8 @@
 # points and the colour the magnifier writes on each tick must be the true pixel; Right
 # pressed in the magnifier must move the real pointer (as the pattern window sees it) by one
 # pixel; (2) Cancel and (3) Share with remote interaction off: the magnifier must say so on
-# standard error within 5 seconds and keep running. With VIKARO_GNOME_SCREENS="1280x800
+# standard error within 5 seconds and keep running; in (3) the colours must still be right
+# and Right must leave the pointer where it is. With VIKARO_GNOME_SCREENS="1280x800
 # 1024x768" the desktop has two monitors side by side: points on both, and Right from the
 # first monitor's right edge must land on the second.
 #
@@ -239,17 +240,23 @@ said() { grep '^vikaro: ' "$work/vikaro-$1.log" | sed 's/^/    /'; }
 
 # The colours and the arrow key, with full consent.
 check_sharing() {
-    local geometry rc=0
+    local rc=0
     start_magnifier share
-    timeout=30 wait_until magnifier_window $vikaro || { say "the magnifier showed no window"; return 1; }
-    geometry=$(magnifier_window $vikaro)
-    say "magnifier window at $geometry"
-    /usr/bin/python3 "$helper" check "$work/vikaro-share.log" "$work/pattern.log" "$work/truth.png" "$geometry" ||
-        rc=$?
+    check_colours share || rc=1
     say "what the magnifier said on standard error:"
     said share
     kill $vikaro 2>/dev/null || true
     return $rc
+}
+
+# The colour rows of the magnifier started answered `$1`; "$2" = --still when Right must not
+# move the pointer.
+check_colours() {
+    local geometry
+    timeout=30 wait_until magnifier_window $vikaro || { say "the magnifier showed no window"; return 1; }
+    geometry=$(magnifier_window $vikaro)
+    say "magnifier window at $geometry"
+    /usr/bin/python3 "$helper" check "$work/vikaro-$1.log" "$work/pattern.log" "$work/truth.png" "$geometry" ${2:-}
 }
 
 # Refused, or shared without remote interaction: within 5 seconds of the answer the magnifier
@@ -270,6 +277,10 @@ check_answer() {
         rc=1
     fi
     say "answered $1: its windows: $(windows_of $vikaro)"
+    if [ "$1" = view ]; then
+        # The loupe still works; only the arrow keys cannot move the pointer.
+        check_colours view --still || rc=1
+    fi
     kill -0 $vikaro || { say "answered $1: FAIL, the magnifier is no longer running"; rc=1; }
     kill $vikaro 2>/dev/null || true
     return $rc

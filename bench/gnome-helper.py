@@ -10,12 +10,13 @@
   portal PATLOG     a bare portal client: remote desktop + screen cast session (answer the
                     dialog meanwhile), then two pointer moves through it, seen in PATLOG
   shot FILE         the truth: a screenshot by the shell itself, without the cursor
-  check MAGLOG PATLOG SHOT X,Y,W,H
+  check MAGLOG PATLOG SHOT X,Y,W,H [--still]
                     with the truth screenshot SHOT, moves the real pointer (through the
                     compositor's own remote-desktop interface) to a few points outside the
                     magnifier's window X,Y,W,H, compares the colour the magnifier writes to
                     MAGLOG with the true pixel, presses Right in the magnifier and checks the
-                    pointer the pattern window reports in PATLOG moved by one pixel
+                    pointer the pattern window reports in PATLOG moved by one pixel (or, with
+                    --still, stayed)
 
 All coordinates are global desktop pixels (the monitors' scale is 1).
 """
@@ -482,7 +483,7 @@ def run_shot(filename):
     return 1 if wrong else 0
 
 
-def run_check(maglog, patlog, shot, avoid):
+def run_check(maglog, patlog, shot, avoid, right_moves=True):
     gi.require_version('GdkPixbuf', '2.0')
     from gi.repository import GdkPixbuf
     shell = Shell()
@@ -496,7 +497,11 @@ def run_check(maglog, patlog, shot, avoid):
         results.append(check_point(maglog, patlog, pixbuf, x, y, 'moved to'))
     x, y = points[-1]
     shell.key(KEY_RIGHT)
-    results.append(check_point(maglog, patlog, pixbuf, x + 1, y, 'after Right'))
+    if not right_moves:
+        # Nothing to wait for: the magnifier's ticks go on while the pointer must stay.
+        ticks = colour_lines(maglog)
+        wait_for(lambda: colour_lines(maglog) >= ticks + 30, 5)
+    results.append(check_point(maglog, patlog, pixbuf, x + right_moves, y, 'after Right'))
     print('check: %d of %d rows ok' % (sum(results), len(results)), flush=True)
     return 0 if all(results) else 1
 
@@ -512,7 +517,7 @@ def main(argv):
     if command == 'shot':
         return run_shot(argv[2])
     if command == 'check':
-        return run_check(argv[2], argv[3], argv[4], [int(v) for v in argv[5].split(',')])
+        return run_check(argv[2], argv[3], argv[4], [int(v) for v in argv[5].split(',')], argv[6:] != ['--still'])
     print(__doc__, file=sys.stderr)
     return 2
 
