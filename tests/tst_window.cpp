@@ -9,23 +9,21 @@
 extern "C" size_t __sanitizer_get_current_allocated_bytes(); // the sanitizer runtime's; no header
 #endif
 
+#include "dialogs/version.h"
 #include "magnifier/magnify.h"
 #include "magnifier/monitors.h"
 #include "settings/preferences.h"
 #include "support/testsupport.h"
 
-// The main window on a fake desktop: its layout, what a tick shows, the keys and wheel, the colour
-// memory, the menus and dialogs, restarts in another language; over settings files of every kind
-// a disk may hold and a store it may not write, where the stored colours are shown and kept.
+// The main window on a fake desktop: layout, ticks, keys, colour memory, dialogs, restarts; over
+// settings files of every kind and a store it may not write, where stored colours are kept.
 
-// The toolkit's object hooks (exported, declared only in a private header): called at every
-// QObject's construction and destruction.
+// The toolkit's object hooks (exported; declared in a private header): called as QObjects come and go.
 extern Q_CORE_EXPORT quintptr qtHookData[];
 
 namespace {
 
-// Whether the sight of `type` paints (x, y): a and b are the rows and columns just outside
-// the centre block, c its middle.
+// Whether the sight of `type` paints (x, y): a, b just outside the centre block, c its middle.
 bool onSight(int type, int x, int y, int a, int b, int c)
 {
     const bool frame = ((x == a || x == b) && y >= a && y <= b) || ((y == a || y == b) && x >= a && x <= b);
@@ -254,8 +252,7 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), row.texts[0].left(7));
     }
 
-    // At every zoom level, types outside 1..4 draw nothing; none paints the centre block's
-    // first pixel, the one read.
+    // At every zoom level, types outside 1..4 draw nothing; none paints the pixel that is read.
     void sightPixels()
     {
         for (const ZoomLevel &level : zoomLevels)
@@ -361,6 +358,7 @@ private slots:
         whenModalShows([&](QWidget *modal) { text = modal->findChildren<QLabel *>().at(3)->text(); });
         QTest::mouseClick(VikaroProbe().aboutIcon(), Qt::LeftButton);
         QCOMPARE(text, QString("Vikaro Version 1.0.0.3"));
+        QCOMPARE(versionText(1020300, 4), QString("1.2.3.4")); // each number of a later version too
     }
 
     void optionsOkAndCancel_data()
@@ -470,11 +468,10 @@ private slots:
         QCOMPARE(contentOf(file).contains("Color%20F5=-15720400"), row.reports == 0);
     }
 
-    // French, English, Portuguese, French... by the flags of the options dialog, 220 times: each
-    // pass shows its catalog's texts alone, puts its language first in the options tooltip and
-    // lights its flag alone. After every pass as many objects live as after the first twenty
-    // (which fill the toolkit's caches). The heap may grow by four windows: one leaked at every
-    // pass would add 200, one every tenth pass 20; allocator noise, within a window either way, cannot.
+    // French, English, Portuguese... by the options' flags, 220 times: each pass shows its catalog's
+    // texts alone, its language first in the options tooltip, its flag alone lit. After every pass as
+    // many objects live as after the first twenty (which fill the toolkit's caches). The heap may
+    // grow by four windows: one leaked per pass adds 200, one per tenth pass 20; noise stays within one.
     void soak()
     {
         QLoggingCategory::setFilterRules("default.debug=false"); // a line per tick only slows it down

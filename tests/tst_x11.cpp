@@ -80,11 +80,13 @@ private slots:
         QTest::addColumn<int>("zoom"); // "*" presses from the smallest zoom
         QTest::addColumn<int>("sight");
         QTest::addColumn<QPoint>("pointer");
-        QTest::newRow("middle, smallest zoom, no sight") << 0 << 0 << QPoint(333, 777);
-        QTest::newRow("top-left pixel, smallest zoom, open cross") << 0 << 2 << QPoint(0, 0);
-        QTest::newRow("top-left pixel, largest zoom, frame") << 8 << 3 << QPoint(0, 0);
-        QTest::newRow("bottom-right pixel, smallest zoom, frame and cross") << 0 << 4 << QPoint(1279, 1023);
-        QTest::newRow("bottom-right pixel, largest zoom, cross") << 8 << 1 << QPoint(1279, 1023);
+        QTest::addColumn<bool>("toolkit"); // the toolkit's desktop instead of the X11 one
+        QTest::newRow("middle, smallest zoom, no sight") << 0 << 0 << QPoint(333, 777) << false;
+        QTest::newRow("top-left pixel, smallest zoom, open cross") << 0 << 2 << QPoint(0, 0) << false;
+        QTest::newRow("top-left pixel, largest zoom, frame") << 8 << 3 << QPoint(0, 0) << false;
+        QTest::newRow("bottom-right pixel, smallest zoom, frame and cross") << 0 << 4 << QPoint(1279, 1023) << false;
+        QTest::newRow("bottom-right pixel, largest zoom, cross") << 8 << 1 << QPoint(1279, 1023) << false;
+        QTest::newRow("top-left pixel through the toolkit's desktop") << 0 << 3 << QPoint(0, 0) << true;
     }
     // Every block of the picture (black off the screen), and the swatches' pixels, on screen.
     void picture()
@@ -92,6 +94,8 @@ private slots:
         QFETCH(int, zoom);
         QFETCH(int, sight);
         QFETCH(QPoint, pointer);
+        QFETCH(bool, toolkit);
+        setDesktop(toolkit ? createToolkitDesktop() : nullptr);
         open({520, 300});
         gridType = sight;
         for (int i = 0; i < zoom; ++i)
@@ -169,7 +173,7 @@ private slots:
         QTest::newRow("middle of the screen") << QPoint(300, 200) << 0 << true;
         QTest::newRow("x 0 is restored") << QPoint(0, 5) << 0 << true;
         QTest::newRow("far right, a monitor since unplugged: ignored") << QPoint(3000, 100) << 0 << false;
-        QTest::newRow("only a sliver on screen: ignored") << QPoint(1270, 1015) << 0 << false;
+        QTest::newRow("a strip 10 pixels wide on screen: ignored") << QPoint(1270, 300) << 0 << false;
         QTest::newRow("moved by the program, no drift over restarts") << QPoint() << 1 << false;
         QTest::newRow("moved by the window manager, no drift over restarts") << QPoint() << 2 << false;
     }
