@@ -1,15 +1,12 @@
-// A stand-in for the desktop portal, for the portal tests: owns org.freedesktop.portal.Desktop on
-// the session bus (tests/portal-run.sh's private one) and serves ScreenCast and RemoteDesktop as
-// a compositor's portal does. Its monitors (0,0 640x480 and 640,0 320x240) show standInPixel()
-// over PipeWire (BGRx, shared memory), the simulated pointer in every buffer's cursor metadata.
+// A stand-in for the desktop portal on tests/portal-run.sh's private session bus, serving
+// ScreenCast and RemoteDesktop as a compositor's portal does. Its monitors (0,0 640x480 and
+// 640,0 320x240) show standInPixel() over PipeWire, the pointer in every buffer's cursor metadata.
 // Options: --refuse (the user says no at Start), --no-remote-desktop, --no-cursor (no metadata
 // cursor mode), --no-cursor-meta (the mode offered, the metadata never sent), --pointer X,Y
-// (where the pointer starts; otherwise unknown until it first moves), --fps N (pictures a
-// second, 5 by default, so that a reader PipeWire lets in late gets one; they stop when the
-// pointer first moves: from then on only the pointer changes).
-// Writes a line per event on stdout: "ready NODE1 NODE2", "issued TOKEN" and "offered TOKEN" (a
-// restore token handed out or offered back), "move NODE X Y" (stream coordinates). Reads "end"
-// on stdin: every stream ends and the session is closed, as when the compositor goes away.
+// (otherwise unknown until it first moves). Pictures come 5 times a second, so that a reader
+// PipeWire lets in late gets one, until the pointer first moves: then only the pointer changes.
+// Writes "ready NODE1 NODE2", "issued TOKEN", "offered TOKEN" (restore tokens) and "move NODE X
+// Y" (stream coordinates). Reads "end" on stdin: the streams end and the session is closed.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -19,7 +16,6 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
 #include <QRect>
-#include <QSet>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -59,7 +55,6 @@ namespace {
 const QString deskPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString screenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
-const QString invalidArgument = QStringLiteral("org.freedesktop.portal.Error.InvalidArgument");
 // A compositor offers room for a 384x384 cursor bitmap, no less and no more.
 constexpr int cursorMetaSize = sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 384 * 384 * 4;
 
@@ -80,7 +75,6 @@ struct Monitor
     QRect rect;
     pw_stream *stream = nullptr;
     spa_hook listener{};
-    QSet<void *> painted;
     bool wantPicture = false;
 };
 
@@ -98,7 +92,6 @@ public:
     QString session;
     bool announced = false, sessionIsRemote = false, persist = false, started = false;
     int tokens = 0;
-    uint64_t sequence = 0;
     QList<QDBusMessage> signalsAfterReply;
     QTimer *frames = new QTimer(this);
 
@@ -110,7 +103,7 @@ public:
         if (args.contains("--pointer"))
             pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
         connect(frames, &QTimer::timeout, this, [this] { send(true); });
-        frames->start(1000 / (args.contains("--fps") ? args.value(args.indexOf("--fps") + 1).toInt() : 5));
+        frames->start(200);
     }
 
     // Once every stream has its node, the portal shows up on the bus.
@@ -139,12 +132,9 @@ public:
                 SPA_POD_Int(stride * m.rect.height()), SPA_PARAM_BUFFERS_stride, SPA_POD_Int(stride),
                 SPA_PARAM_BUFFERS_dataType, SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
             static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
-                SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header)))),
-            static_cast<spa_pod *>(spa_pod_builder_add_object(
                 &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
                 SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
-        pw_stream_update_params(m.stream, params, cursorMeta ? 3 : 2);
+        pw_stream_update_params(m.stream, params, cursorMeta ? 2 : 1);
     }
 
     // A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata
@@ -154,17 +144,14 @@ public:
         pw_buffer *b = pw_stream_dequeue_buffer(m.stream);
         if (!b)
             return;
-        spa_data &d = b->buffer->datas[0];
         const bool picture = std::exchange(m.wantPicture, false);
         const int width = m.rect.width(), height = m.rect.height();
-        for (int y = 0; picture != m.painted.contains(d.data) && y < height; ++y)
+        for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                static_cast<uint32_t *>(d.data)[y * width + x] = picture ? standInPixel(m.rect.x() + x, m.rect.y() + y) : 0;
-        picture ? void(m.painted.insert(d.data)) : void(m.painted.remove(d.data));
-        *d.chunk = spa_chunk{0, picture ? uint32_t(width * height * 4) : 0, width * 4,
-                             picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
-        if (void *h = spa_buffer_find_meta_data(b->buffer, SPA_META_Header, sizeof(spa_meta_header)))
-            *static_cast<spa_meta_header *>(h) = spa_meta_header{0, 0, -1, 0, sequence++};
+                static_cast<uint32_t *>(b->buffer->datas[0].data)[y * width + x] =
+                    picture ? standInPixel(m.rect.x() + x, m.rect.y() + y) : 0;
+        *b->buffer->datas[0].chunk = spa_chunk{0, picture ? uint32_t(width * height * 4) : 0, width * 4,
+                                               picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
         const QPoint at = pointer && m.rect.contains(*pointer) ? *pointer - m.rect.topLeft() : QPoint(-1, -1);
         if (void *c = spa_buffer_find_meta_data(b->buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)))
             *static_cast<spa_meta_cursor *>(c) = spa_meta_cursor{at.x() >= 0 ? 1u : 0u, 0, {at.x(), at.y()}, {0, 0}, 0};
@@ -194,11 +181,8 @@ public:
     QDBusMessage answer(const QDBusMessage &m, const QVariantList &a, const QVariantMap &options)
     {
         const QString member = m.member(), iface = m.interface();
-        const QVariantMap values = properties(a.value(0).toString());
-        if (iface == "org.freedesktop.DBus.Properties")
-            return m.createReply(member == "GetAll" ? QVariant(values) : QVariant::fromValue(QDBusVariant(values.value(a.value(1).toString()))));
-        if (member == "Close")
-            return m.path() == session ? (session.clear(), m.createReply()) : m.createReply();
+        if (member == "GetAll")
+            return m.createReply(QVariant(properties(a.value(0).toString())));
         if (m.path() != deskPath || properties(iface).isEmpty())
             return m.createErrorReply(QDBusError::UnknownObject, m.path());
         if (member == "CreateSession") {
@@ -210,10 +194,8 @@ public:
         }
         if (a.value(0).value<QDBusObjectPath>().path() != session)
             return m.createErrorReply(QDBusError::AccessDenied, "Invalid session");
-        if (member == "SelectSources" && !((cursorMode ? 7u : 3u) & options.value("cursor_mode", 1).toUInt()))
-            return m.createErrorReply(invalidArgument, "Unavailable cursor mode");
-        if (member == "SelectSources" && sessionIsRemote && (options.contains("persist_mode") || options.contains("restore_token")))
-            return m.createErrorReply(invalidArgument, "Remote desktop sessions cannot persist");
+        if (member == "SelectSources" && sessionIsRemote && options.contains("persist_mode"))
+            return m.createErrorReply(QDBusError::InvalidArgs, "Remote desktop sessions cannot persist");
         if (member == "SelectSources" || member == "SelectDevices") {
             persist = persist || options.value("persist_mode").toUInt() == 2;
             if (options.contains("restore_token"))
@@ -232,7 +214,7 @@ public:
     QDBusMessage request(const QDBusMessage &m, const QVariantMap &options, uint response, const QVariantMap &results)
     {
         const QString handle = deskPath + "/request/" + m.service().mid(1).replace('.', '_') + '/'
-                             + options.value("handle_token", "t" + QString::number(++tokens)).toString();
+                             + options.value("handle_token").toString();
         signalsAfterReply << (QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response")
                               << response << results);
         return m.createReply(QVariant::fromValue(QDBusObjectPath(handle)));
@@ -256,16 +238,11 @@ public:
 
     QDBusMessage move(const QDBusMessage &m, uint stream, const QPointF &to)
     {
-        for (const Monitor &monitor : monitors) {
-            if (node(monitor) == stream) {
-                say(QStringLiteral("move %1 %2 %3").arg(stream).arg(to.x()).arg(to.y()));
-                pointer = monitor.rect.topLeft() + to.toPoint();
-                frames->stop();
-                send(false);
-                return m.createReply();
-            }
-        }
-        return m.createErrorReply(invalidArgument, "Unknown stream");
+        say(QStringLiteral("move %1 %2 %3").arg(stream).arg(to.x()).arg(to.y()));
+        pointer = monitors[node(monitors[1]) == stream].rect.topLeft() + to.toPoint();
+        frames->stop();
+        send(false);
+        return m.createReply();
     }
 
     // A connection of its own to the PipeWire daemon, as the portal hands its callers.

@@ -72,8 +72,8 @@ struct ErrorCapture
     QStringList lines() const
     {
         QFile written(file.fileName());
-        return written.open(QIODevice::ReadOnly) ? QString::fromUtf8(written.readAll()).split('\n', Qt::SkipEmptyParts)
-                                                 : QStringList();
+        written.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(written.readAll()).split('\n', Qt::SkipEmptyParts);
     }
     int saved = dup(STDERR_FILENO);
     QTemporaryFile file;
@@ -96,56 +96,43 @@ private slots:
     void init() { startFresh(QSize()); }
     void cleanup() { setDesktop(nullptr); }
 
-    void grabShowsTheMonitors_data()
-    {
-        QTest::addColumn<QPoint>("pointer");
-        QTest::addColumn<QRect>("rect");
-        QTest::newRow("pointer on monitor 1") << QPoint(300, 200) << QRect(296, 196, 9, 9);
-        QTest::newRow("pointer on monitor 2") << QPoint(900, 100) << QRect(896, 96, 9, 9);
-        QTest::newRow("pointer on monitor 2's bottom-right pixel") << QPoint(959, 239) << QRect(955, 235, 9, 9);
-        QTest::newRow("square across both monitors") << QPoint(640, 10) << QRect(636, 6, 9, 9);
-        QTest::newRow("square beyond the top-left corner") << QPoint(0, 0) << QRect(-4, -4, 9, 9);
-        QTest::newRow("square into the gap below monitor 2") << QPoint(700, 236) << QRect(696, 232, 9, 9);
-    }
-    void grabShowsTheMonitors()
-    {
-        QFETCH(QPoint, pointer);
-        QFETCH(QRect, rect);
-        StandIn portal(pointerAt(pointer));
-        std::unique_ptr<Desktop> portalDesktop = createPortalDesktop();
-        QTRY_VERIFY_WITH_TIMEOUT(portalDesktop->isReady(), patience);
-        QCOMPARE(portalDesktop->cursorPos(), pointer);
-        QCOMPARE(portalDesktop->grab(nullptr, rect), expectedGrab(rect));
-    }
-
-    void arrowKeyMovesOnePixel_data()
+    void grabAndArrowKey_data()
     {
         QTest::addColumn<QPoint>("pointer");
         QTest::addColumn<int>("key");
         QTest::addColumn<QPoint>("moved");
-        QTest::addColumn<int>("monitor");
-        QTest::newRow("right on monitor 1") << QPoint(300, 200) << int(Qt::Key_Right) << QPoint(301, 200) << 0;
-        QTest::newRow("down on monitor 2") << QPoint(900, 100) << int(Qt::Key_Down) << QPoint(900, 101) << 1;
-        QTest::newRow("left off monitor 2 onto monitor 1") << QPoint(640, 100) << int(Qt::Key_Left) << QPoint(639, 100) << 0;
+        QTest::newRow("pointer on monitor 1") << QPoint(300, 200) << 0 << QPoint(300, 200);
+        QTest::newRow("pointer on monitor 2's bottom-right pixel") << QPoint(959, 239) << 0 << QPoint(959, 239);
+        QTest::newRow("square across both monitors") << QPoint(640, 10) << 0 << QPoint(640, 10);
+        QTest::newRow("square beyond the top-left corner") << QPoint(0, 0) << 0 << QPoint(0, 0);
+        QTest::newRow("square into the gap below monitor 2") << QPoint(700, 236) << 0 << QPoint(700, 236);
+        QTest::newRow("right on monitor 1") << QPoint(300, 200) << int(Qt::Key_Right) << QPoint(301, 200);
+        QTest::newRow("down on monitor 2") << QPoint(900, 100) << int(Qt::Key_Down) << QPoint(900, 101);
+        QTest::newRow("left off monitor 2 onto monitor 1") << QPoint(640, 100) << int(Qt::Key_Left) << QPoint(639, 100);
     }
-    // The window's key asks the stream the new position is on, in that stream's coordinates;
-    // the picture around it follows.
-    void arrowKeyMovesOnePixel()
+    // The pointer and the square around it; an arrow key asks the stream the new position is
+    // on to move there, in that stream's coordinates, and the picture follows.
+    void grabAndArrowKey()
     {
         QFETCH(QPoint, pointer);
         QFETCH(int, key);
         QFETCH(QPoint, moved);
-        QFETCH(int, monitor);
         StandIn portal(pointerAt(pointer));
         setDesktop(createPortalDesktop());
         QTRY_VERIFY_WITH_TIMEOUT(desktop().isReady(), patience);
-        VikaroProbe w;
-        QTest::keyClick(w.window(), Qt::Key(key));
-        const QPoint inStream = moved - monitors[monitor].topLeft();
-        QCOMPARE(portal.said("move "), QStringLiteral("move %1 %2 %3").arg(portal.nodes[monitor]).arg(inStream.x()).arg(inStream.y()));
-        QCOMPARE(portal.out.count("move "), 1);
-        const QRect around(moved - QPoint(4, 4), QSize(9, 9));
-        QTRY_COMPARE_WITH_TIMEOUT(desktop().grab(nullptr, around), expectedGrab(around), patience);
+        QCOMPARE(desktop().cursorPos(), pointer);
+        const QRect square(pointer - QPoint(4, 4), QSize(9, 9));
+        QCOMPARE(desktop().grab(nullptr, square), expectedGrab(square));
+        if (key) {
+            VikaroProbe w;
+            QTest::keyClick(w.window(), Qt::Key(key));
+            const int monitor = monitors[1].contains(moved);
+            const QPoint inStream = moved - monitors[monitor].topLeft();
+            QCOMPARE(portal.said("move "), QStringLiteral("move %1 %2 %3").arg(portal.nodes[monitor]).arg(inStream.x()).arg(inStream.y()));
+            QCOMPARE(portal.out.count("move "), 1);
+            const QRect around(moved - QPoint(4, 4), QSize(9, 9));
+            QTRY_COMPARE_WITH_TIMEOUT(desktop().grab(nullptr, around), expectedGrab(around), patience);
+        }
     }
 
     // The token the portal hands out is kept outside the preferences, offered at the next
@@ -162,7 +149,6 @@ private slots:
         }
         QCOMPARE(portal.out.count("offered "), 1);
         QCOMPARE(portal.said("offered "), "offered " + tokens[0]);
-        QVERIFY(!tokens[1].isEmpty() && tokens[1] != tokens[0]);
         QStringList added = CData().allKeys();
         for (const QString &key : keys)
             added.removeOne(key);
@@ -192,7 +178,7 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(int, problem);
         QFETCH(bool, pictures);
-        const DesktopProblem missing = DesktopProblem(problem);
+        const auto missing = DesktopProblem(problem);
         std::unique_ptr<StandIn> portal(options != QStringList{"none"} ? new StandIn(options) : nullptr);
         ErrorCapture errors;
         setDesktop(createPortalDesktop());
