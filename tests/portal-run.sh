@@ -11,9 +11,8 @@ if [ -z "${PORTAL_RUN_DIR:-}" ]; then
 <busconfig><type>session</type><listen>unix:dir=$runtime</listen><policy context="default">
 <allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>
 EOF
-    status=0
-    PORTAL_RUN_DIR=$runtime dbus-run-session --config-file="$runtime/bus.conf" -- "$0" "$@" || status=$?
-    exit "$status"
+    PORTAL_RUN_DIR=$runtime dbus-run-session --config-file="$runtime/bus.conf" -- "$0" "$@"
+    exit
 fi
 # The services read no configuration or state of the user's.
 runtime=$PORTAL_RUN_DIR
@@ -26,21 +25,16 @@ services=""
 trap '[ -z "$services" ] || kill $services 2>/dev/null; wait' EXIT
 
 # start WHAT READY...: starts WHAT and polls until the command READY succeeds (one that hangs
-# counts as a failed try).
+# counts as a failed try), for two minutes at most.
 start() {
     "$1" >>"$runtime/log" 2>&1 &
     services="$services $!"
     shift
-    tries=0
-    until timeout 10 "$@" >/dev/null 2>&1; do
-        tries=$((tries + 1))
-        if [ "$tries" -gt 600 ]; then
-            echo "portal-run: cannot start the services" >&2
-            cat "$runtime/log" >&2
-            exit 1
-        fi
-        sleep 0.05
-    done
+    if ! timeout 120 sh -c 'until timeout 10 "$@" >/dev/null 2>&1; do sleep 0.05; done' - "$@"; then
+        echo "portal-run: cannot start the services" >&2
+        cat "$runtime/log" >&2
+        exit 1
+    fi
 }
 start pipewire pw-cli info 0
 # Ready once connected: it links the streams that exist by then as well as later ones.

@@ -29,29 +29,10 @@
 #include <cstdio>
 #include <optional>
 
-struct Stream
-{
-    uint node = 0;
-    QVariantMap properties;
-};
-Q_DECLARE_METATYPE(Stream)
-QDBusArgument &operator<<(QDBusArgument &out, const Stream &s)
-{
-    out.beginStructure();
-    out << s.node << s.properties;
-    out.endStructure();
-    return out;
-}
-const QDBusArgument &operator>>(const QDBusArgument &in, Stream &s)
-{
-    in.beginStructure();
-    in >> s.node >> s.properties;
-    in.endStructure();
-    return in;
-}
-
 namespace {
 
+// A stream as ScreenCast's Start describes it: its PipeWire node and its properties.
+using Stream = QPair<uint, QVariantMap>;
 const QString deskPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString screenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
@@ -90,7 +71,7 @@ public:
     std::optional<QPoint> pointer;
     Monitor monitors[2] = {{QRect(0, 0, 640, 480)}, {QRect(640, 0, 320, 240)}};
     QString session;
-    bool announced = false, sessionIsRemote = false, persist = false, started = false;
+    bool announced = false, sessionIsRemote = false, persist = false;
     int tokens = 0;
     QList<QDBusMessage> signalsAfterReply;
     QTimer *frames = new QTimer(this);
@@ -122,15 +103,13 @@ public:
 
     void formatChosen(Monitor &m)
     {
-        const int stride = m.rect.width() * 4;
         uint8_t buffer[512];
         spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
         const spa_pod *params[] = {
             static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
-                SPA_POD_CHOICE_RANGE_Int(4, 2, 8), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1), SPA_PARAM_BUFFERS_size,
-                SPA_POD_Int(stride * m.rect.height()), SPA_PARAM_BUFFERS_stride, SPA_POD_Int(stride),
-                SPA_PARAM_BUFFERS_dataType, SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
+                &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_size,
+                SPA_POD_Int(m.rect.width() * m.rect.height() * 4), SPA_PARAM_BUFFERS_dataType,
+                SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
             static_cast<spa_pod *>(spa_pod_builder_add_object(
                 &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
                 SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
@@ -189,7 +168,7 @@ public:
             session = deskPath + "/session/" + m.service().mid(1).replace('.', '_') + '/'
                     + options.value("session_handle_token").toString();
             sessionIsRemote = iface == remoteDesktop;
-            persist = started = false;
+            persist = false;
             return request(m, options, 0, {{"session_handle", session}});
         }
         if (a.value(0).value<QDBusObjectPath>().path() != session)
@@ -204,9 +183,9 @@ public:
         }
         if (member == "Start")
             return start(m, qdbus_cast<QVariantMap>(a.value(2)));
-        if (member == "OpenPipeWireRemote" && started)
+        if (member == "OpenPipeWireRemote")
             return m.createReply(QVariant::fromValue(pipeWireRemote()));
-        if (member == "NotifyPointerMotionAbsolute" && started && sessionIsRemote)
+        if (member == "NotifyPointerMotionAbsolute" && sessionIsRemote)
             return move(m, a.value(2).toUInt(), QPointF(a.value(3).toDouble(), a.value(4).toDouble()));
         return m.createErrorReply(QDBusError::AccessDenied, "Invalid state for " + member);
     }
@@ -232,7 +211,6 @@ public:
             results["devices"] = 2u;
         if (persist)
             say("issued " + (results["restore_token"] = "token-" + QString::number(getpid()) + '-' + QString::number(++tokens)).toString());
-        started = true;
         return request(m, options, 0, results);
     }
 
@@ -300,12 +278,10 @@ void connectStream(pw_core *core, Monitor &m)
     uint8_t buffer[512];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
     spa_rectangle size = SPA_RECTANGLE(uint32_t(m.rect.width()), uint32_t(m.rect.height()));
-    spa_fraction none = SPA_FRACTION(0, 1), most = SPA_FRACTION(60, 1), least = SPA_FRACTION(1, 1);
     const auto *format = static_cast<const spa_pod *>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
         SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-        SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size), SPA_FORMAT_VIDEO_framerate,
-        SPA_POD_Fraction(&none), SPA_FORMAT_VIDEO_maxFramerate, SPA_POD_CHOICE_RANGE_Fraction(&most, &least, &most)));
+        SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size)));
     pw_stream_connect(m.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
                       pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), &format, 1);
 }

@@ -69,11 +69,10 @@ struct ErrorCapture
         dup2(saved, STDERR_FILENO);
         close(saved);
     }
-    QStringList lines() const
+    QStringList lines()
     {
-        QFile written(file.fileName());
-        written.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(written.readAll()).split('\n', Qt::SkipEmptyParts);
+        file.reset();
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     }
     int saved = dup(STDERR_FILENO);
     QTemporaryFile file;
@@ -166,8 +165,7 @@ private slots:
         QTest::newRow("no portal") << QStringList{"none"} << int(DesktopProblem::NoPortal) << false;
         QTest::newRow("stream ends") << pointerAt({10, 10}) << int(DesktopProblem::StreamEnded) << false;
         QTest::newRow("no cursor metadata mode") << QStringList{"--no-cursor"} << int(DesktopProblem::NoCursorMetadata) << false;
-        QTest::newRow("cursor metadata never sent") << QStringList{"--no-cursor-meta"} << int(DesktopProblem::NoCursorMetadata)
-                                                    << false;
+        QTest::newRow("cursor metadata never sent") << QStringList{"--no-cursor-meta"} << int(DesktopProblem::NoCursorMetadata) << false;
         QTest::newRow("no remote desktop: pictures but no pointer moves")
             << QStringList{"--no-remote-desktop", "--pointer", "10,10"} << int(DesktopProblem::NoPointerMoves) << true;
     }
