@@ -6,7 +6,7 @@
 // (otherwise unknown until it first moves). Pictures come 5 times a second, so that a reader
 // PipeWire lets in late gets one, until the pointer first moves: then only the pointer changes.
 // Writes "ready NODE1 NODE2", "issued TOKEN", "offered TOKEN" (restore tokens) and "move NODE X
-// Y" (stream coordinates). Reads "end" on stdin: the streams end and the session is closed.
+// Y" (stream coordinates). When its standard input closes, the streams end and the session is closed.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -305,13 +305,10 @@ int main(int argc, char *argv[])
         qFatal("portal-standin: no PipeWire daemon");
     for (Monitor &m : portal.monitors)
         connectStream(core, m);
-    QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&commands, &QSocketNotifier::activated, [&] {
-        char line[64] = {};
-        if (read(STDIN_FILENO, line, sizeof(line) - 1) <= 0)
-            commands.setEnabled(false);
-        else if (QByteArray(line).trimmed() == "end")
-            portal.end();
+    QSocketNotifier endOfInput(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&endOfInput, &QSocketNotifier::activated, [&] {
+        endOfInput.setEnabled(false);
+        portal.end();
     });
     return app.exec();
 }

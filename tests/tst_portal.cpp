@@ -183,7 +183,7 @@ private slots:
         VikaroProbe w;
         if (QTest::currentDataTag() == QLatin1String("stream ends")) {
             QTRY_VERIFY_WITH_TIMEOUT(desktop().isReady(), patience);
-            portal->process.write("end\n");
+            portal->process.closeWriteChannel();
         }
         QTRY_COMPARE_WITH_TIMEOUT(errors.lines().filter(QRegularExpression("^vikaro: ")),
                                   QStringList("vikaro: " + QString::fromUtf8(problemLine(missing))), patience);
