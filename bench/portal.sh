@@ -2,7 +2,7 @@
 # portal.sh [BUILD_DIR] [BENCH OPTIONS]: measures the sampling tick as run.sh does, with the
 # desktop coming from the portals: the program started as in a Wayland session, its window on a
 # private Xvfb server (as on XWayland), the screen and the pointer from the tests' stand-in
-# portal (two monitors, 30 pictures a second) over a real PipeWire daemon (tests/portal-run.sh).
+# portal (two monitors, a picture 5 times a second) over a real PipeWire daemon (tests/portal-run.sh).
 # Its "program" rows are the portal path; the floor probe still reads the X server, so its rows
 # are the X11 floor beside it. Paused, the program stops the streams: the paused rows show what
 # is left. BENCH OPTIONS go to vikaro_bench (--seconds S, --rounds R).
@@ -22,7 +22,7 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 "$top/tests/xvfb-run.sh" "$top/tests/portal-run.sh" sh -c '
     standin=$1
     shift
-    "$standin" --fps 30 --pointer 300,200 >"$XDG_RUNTIME_DIR/standin" &
+    "$standin" --pointer 300,200 >"$XDG_RUNTIME_DIR/standin" &
     until grep -q ready "$XDG_RUNTIME_DIR/standin"; do sleep 0.05; done
     WAYLAND_DISPLAY=wayland-0 XDG_SESSION_TYPE=wayland "$@"
     status=$?
