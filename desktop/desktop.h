@@ -20,6 +20,7 @@ enum class DesktopProblem {
     StreamEnded,      // the screen stream ended (the compositor went away, the session was closed)
     NoCursorMetadata, // the pointer's position is not given with the screen's pictures
     NoPointerMoves,   // the pointer cannot be moved (no remote-desktop portal, or no pointer granted)
+    NoPictures,       // the screen is shared, but a monitor's pictures never come
 };
 
 // What the magnifier sees of the desktop and how it moves the pointer, all in global desktop

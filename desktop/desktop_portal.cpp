@@ -3,8 +3,11 @@
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 #include <fcntl.h>
+
+#include <algorithm>
 
 #include "portalsession.h"
 #include "screenstream.h"
@@ -19,6 +22,9 @@ namespace {
 // Milliseconds after a pointer move during which pictures that still show the pointer
 // elsewhere are older than the move, and do not undo it.
 constexpr int moveSettleTime = 300;
+// Milliseconds from the session's start within which every monitor's first picture comes on
+// a desktop that sends any (a compositor sends the first one at once, however still the screen).
+constexpr int firstPictureTime = 4000;
 
 // The pixel of `area` nearest to `p` (global device pixels).
 QPoint clampedInto(const QRect &area, const QPoint &p)
@@ -93,10 +99,10 @@ public:
 
 private:
     // The first problem that ends the session says what went wrong; what follows from it (the
-    // portal closing the session after a refusal, say) is not news.
+    // portal closing the session after a refusal, say) is not news. Late pictures are still taken.
     void onProblem(DesktopProblem problem)
     {
-        const bool ending = problem != DesktopProblem::NoPointerMoves;
+        const bool ending = problem != DesktopProblem::NoPointerMoves && problem != DesktopProblem::NoPictures;
         if (ended && ending)
             return;
         report(problem);
@@ -123,6 +129,15 @@ private:
         }
         if (paused)
             monitors->setActive(false);
+        QTimer::singleShot(firstPictureTime, this, [this] { checkPicturesCame(); });
+    }
+
+    // Without pictures the window shows nothing, which alone would not tell the user why.
+    void checkPicturesCame()
+    {
+        const auto lacksPicture = [](const auto &monitor) { return !monitor->hasPicture(); };
+        if (monitors && std::any_of(monitors->streams().begin(), monitors->streams().end(), lacksPicture))
+            onProblem(DesktopProblem::NoPictures);
     }
 
     void onEnded() { onProblem(DesktopProblem::StreamEnded); }

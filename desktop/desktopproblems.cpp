@@ -47,6 +47,11 @@ const ProblemTexts problemTexts[] = {
                                  "de bureau à distance, ou interaction à distance non autorisée) : les flèches "
                                  "ne le déplacent pas. Autorisez l'interaction à distance dans la fenêtre de "
                                  "partage et relancez la loupe, ou ouvrez une session X11.")},
+    {DesktopProblem::NoPictures,
+     "the desktop shares the screen but sends no pictures of it, so the magnifier has nothing to show: start "
+     "the magnifier again, or log in to an X11 session",
+     QT_TRANSLATE_NOOP("Vikaro", "Le bureau partage l'écran mais n'en envoie aucune image : la loupe n'a rien "
+                                 "à montrer. Relancez la loupe, ou ouvrez une session X11.")},
 };
 
 const ProblemTexts &textsOf(DesktopProblem problem)

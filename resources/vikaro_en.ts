@@ -204,5 +204,9 @@ Relative: X , Y</translation>
         <source>Ce bureau ne permet pas à la loupe de déplacer le pointeur (pas de portail de bureau à distance, ou interaction à distance non autorisée) : les flèches ne le déplacent pas. Autorisez l'interaction à distance dans la fenêtre de partage et relancez la loupe, ou ouvrez une session X11.</source>
         <translation>This desktop does not let the magnifier move the pointer (no remote-desktop portal, or remote interaction not allowed): the arrow keys do not move it. Allow remote interaction in the sharing dialog and start the magnifier again, or log in to an X11 session.</translation>
     </message>
+    <message>
+        <source>Le bureau partage l'écran mais n'en envoie aucune image : la loupe n'a rien à montrer. Relancez la loupe, ou ouvrez une session X11.</source>
+        <translation>The desktop shares the screen but sends no pictures of it: the magnifier has nothing to show. Start the magnifier again, or log in to an X11 session.</translation>
+    </message>
 </context>
 </TS>

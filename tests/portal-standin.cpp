@@ -2,7 +2,8 @@
 // ScreenCast and RemoteDesktop as a compositor's portal does. Its monitors (0,0 640x480 and
 // 640,0 320x240) show standInPixel() over PipeWire, the pointer in every buffer's cursor metadata.
 // Options: --refuse (the user says no at Start), --no-remote-desktop, --no-cursor (no metadata
-// cursor mode), --no-cursor-meta (the mode offered, the metadata never sent), --pointer X,Y
+// cursor mode), --no-cursor-meta (the mode offered, the metadata never sent), --no-pictures
+// (cursor-only buffers, as a headless compositor may send), --pointer X,Y
 // (otherwise unknown until it first moves). Pictures come 5 times a second, so that a reader
 // PipeWire lets in late gets one, until the pointer first moves: then only the pointer changes.
 // Writes "ready NODE1 NODE2", "issued TOKEN", "offered TOKEN" (restore tokens) and "move NODE X
@@ -67,7 +68,7 @@ uint node(const Monitor &m)
 class StandIn : public QDBusVirtualObject
 {
 public:
-    const bool refuse, remote, cursorMode, cursorMeta;
+    const bool refuse, remote, cursorMode, cursorMeta, pictures;
     std::optional<QPoint> pointer;
     Monitor monitors[2] = {{QRect(0, 0, 640, 480)}, {QRect(640, 0, 320, 240)}};
     QString session;
@@ -78,7 +79,8 @@ public:
 
     explicit StandIn(const QStringList &args)
         : refuse(args.contains("--refuse")), remote(!args.contains("--no-remote-desktop")),
-          cursorMode(!args.contains("--no-cursor")), cursorMeta(cursorMode && !args.contains("--no-cursor-meta"))
+          cursorMode(!args.contains("--no-cursor")), cursorMeta(cursorMode && !args.contains("--no-cursor-meta")),
+          pictures(!args.contains("--no-pictures"))
     {
         const QStringList xy = args.value(args.indexOf("--pointer") + 1).split(',');
         if (args.contains("--pointer"))
@@ -99,21 +101,6 @@ public:
             qFatal("portal-standin: cannot own the portal's name");
         announced = true;
         say(QStringLiteral("ready %1 %2").arg(node(monitors[0])).arg(node(monitors[1])));
-    }
-
-    void formatChosen(Monitor &m)
-    {
-        uint8_t buffer[512];
-        spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-        const spa_pod *params[] = {
-            static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_size,
-                SPA_POD_Int(m.rect.width() * m.rect.height() * 4), SPA_PARAM_BUFFERS_dataType,
-                SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
-            static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-                SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
-        pw_stream_update_params(m.stream, params, cursorMeta ? 2 : 1);
     }
 
     // A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata
@@ -141,7 +128,7 @@ public:
     {
         for (Monitor &m : monitors) {
             if (m.stream && (picture || cursorMeta)) {
-                m.wantPicture |= picture;
+                m.wantPicture |= picture && pictures;
                 pw_stream_trigger_process(m.stream);
             }
         }
@@ -266,24 +253,28 @@ void connectStream(pw_core *core, Monitor &m)
         pw_stream_events e{};
         e.version = PW_VERSION_STREAM_EVENTS;
         e.state_changed = [](void *, pw_stream_state, pw_stream_state state, const char *) { standIn->streamState(state); };
-        e.param_changed = [](void *m, uint32_t id, const spa_pod *param) {
-            if (param && id == SPA_PARAM_Format)
-                standIn->formatChosen(*static_cast<Monitor *>(m));
-        };
         e.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
         return e;
     }();
     m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
     pw_stream_add_listener(m.stream, &m.listener, &events, &m);
-    uint8_t buffer[512];
+    uint8_t buffer[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
     spa_rectangle size = SPA_RECTANGLE(uint32_t(m.rect.width()), uint32_t(m.rect.height()));
-    const auto *format = static_cast<const spa_pod *>(spa_pod_builder_add_object(
-        &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
-        SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-        SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size)));
+    const spa_pod *params[] = {
+        static_cast<spa_pod *>(spa_pod_builder_add_object(
+            &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+            SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+            SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size))),
+        static_cast<spa_pod *>(spa_pod_builder_add_object(
+            &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_size,
+            SPA_POD_Int(m.rect.width() * m.rect.height() * 4), SPA_PARAM_BUFFERS_dataType,
+            SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
+        static_cast<spa_pod *>(spa_pod_builder_add_object(
+            &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
+            SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
     pw_stream_connect(m.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-                      pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), &format, 1);
+                      pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params, standIn->cursorMeta ? 3 : 2);
 }
 
 } // namespace

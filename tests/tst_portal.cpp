@@ -15,14 +15,13 @@ const QList<QRect> monitors{{0, 0, 640, 480}, {640, 0, 320, 240}};
 QImage expectedGrab(const QRect &rect)
 {
     QImage expected(rect.size(), QImage::Format_RGB32);
-    for (int y = 0; y < rect.height(); ++y) {
+    for (int y = 0; y < rect.height(); ++y)
         for (int x = 0; x < rect.width(); ++x) {
             const QPoint p = rect.topLeft() + QPoint(x, y);
             const bool shown = monitors[0].contains(p) || monitors[1].contains(p);
             expected.setPixel(x, y, shown ? qRgb(p.x() & 255, p.y() & 255, 0x80 | (p.x() >> 8 & 7) << 3 | (p.y() >> 8 & 7))
                                           : qRgb(0, 0, 0));
         }
-    }
     return expected;
 }
 
@@ -59,16 +58,8 @@ struct StandIn
 // The lines written to standard error while this lives.
 struct ErrorCapture
 {
-    ErrorCapture()
-    {
-        file.open();
-        dup2(file.handle(), STDERR_FILENO);
-    }
-    ~ErrorCapture()
-    {
-        dup2(saved, STDERR_FILENO);
-        close(saved);
-    }
+    ErrorCapture() { file.open(); dup2(file.handle(), STDERR_FILENO); }
+    ~ErrorCapture() { dup2(saved, STDERR_FILENO); close(saved); }
     QStringList lines()
     {
         file.reset();
@@ -166,6 +157,7 @@ private slots:
         QTest::newRow("stream ends") << pointerAt({10, 10}) << int(DesktopProblem::StreamEnded) << false;
         QTest::newRow("no cursor metadata mode") << QStringList{"--no-cursor"} << int(DesktopProblem::NoCursorMetadata) << false;
         QTest::newRow("cursor metadata never sent") << QStringList{"--no-cursor-meta"} << int(DesktopProblem::NoCursorMetadata) << false;
+        QTest::newRow("cursor-only buffers, no pictures") << QStringList{"--no-pictures"} << int(DesktopProblem::NoPictures) << false;
         QTest::newRow("no remote desktop: pictures but no pointer moves")
             << QStringList{"--no-remote-desktop", "--pointer", "10,10"} << int(DesktopProblem::NoPointerMoves) << true;
     }
