@@ -17,8 +17,7 @@ fi
 # The services read no configuration or state of the user's.
 runtime=$PORTAL_RUN_DIR
 mkdir "$runtime/config" "$runtime/state"
-XDG_RUNTIME_DIR=$runtime PIPEWIRE_RUNTIME_DIR=$runtime XDG_CONFIG_HOME=$runtime/config XDG_STATE_HOME=$runtime/state
-export XDG_RUNTIME_DIR PIPEWIRE_RUNTIME_DIR XDG_CONFIG_HOME XDG_STATE_HOME
+export XDG_RUNTIME_DIR="$runtime" PIPEWIRE_RUNTIME_DIR="$runtime" XDG_CONFIG_HOME="$runtime/config" XDG_STATE_HOME="$runtime/state"
 unset PIPEWIRE_REMOTE PORTAL_RUN_DIR
 services=""
 # shellcheck disable=SC2086

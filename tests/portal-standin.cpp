@@ -1,13 +1,13 @@
 // A stand-in for the desktop portal on tests/portal-run.sh's private session bus, serving
 // ScreenCast and RemoteDesktop as a compositor's portal does. Its monitors (0,0 640x480 and
 // 640,0 320x240) show standInPixel() over PipeWire, the pointer in every buffer's cursor metadata.
-// Options: --refuse (the user says no at Start), --no-remote-desktop, --no-cursor (no metadata
-// cursor mode), --no-cursor-meta (the mode offered, the metadata never sent), --no-pictures
-// (cursor-only buffers, as a headless compositor may send), --pointer X,Y
-// (otherwise unknown until it first moves). Pictures come 5 times a second, so that a reader
-// PipeWire lets in late gets one, until the pointer first moves: then only the pointer changes.
-// Writes "ready NODE1 NODE2", "issued TOKEN", "offered TOKEN" (restore tokens) and "move NODE X
-// Y" (stream coordinates). When its standard input closes, the streams end and the session is closed.
+// Options: --refuse (at Start), --no-remote-desktop, --no-cursor (no metadata cursor mode),
+// --no-cursor-meta (the mode offered, never sent), --no-pictures (cursor-only buffers, as a
+// headless compositor may send), --pointer X,Y (otherwise unknown until it first moves).
+// Pictures come 5 times a second, so that a reader PipeWire lets in late gets one, until the
+// pointer first moves: then only the pointer changes. Writes "ready NODE1 NODE2", "issued TOKEN",
+// "offered TOKEN" and "move NODE X Y" (stream coordinates). When its standard input closes, the
+// streams end and the session is closed.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -126,12 +126,11 @@ public:
 
     void send(bool picture)
     {
-        for (Monitor &m : monitors) {
+        for (Monitor &m : monitors)
             if (m.stream && (picture || cursorMeta)) {
                 m.wantPicture |= picture && pictures;
                 pw_stream_trigger_process(m.stream);
             }
-        }
     }
 
     bool handleMessage(const QDBusMessage &m, const QDBusConnection &bus) override

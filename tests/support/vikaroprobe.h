@@ -40,8 +40,6 @@ public:
     CLabel *saveColorsButton() const { return w.saveColorsButton; }
     CLabel *optionsIcon() const { return w.optionsIcon; }
     CLabel *aboutIcon() const { return w.aboutIcon; }
-    CLabel *moreIcon() const { return w.moreIcon; }
-    CLabel *normalIcon() const { return w.normalIcon; }
 
 private:
     std::unique_ptr<Vikaro> own;
