@@ -72,7 +72,7 @@ public:
     std::optional<QPoint> pointer;
     Monitor monitors[2] = {{QRect(0, 0, 640, 480)}, {QRect(640, 0, 320, 240)}};
     QString session;
-    bool announced = false, sessionIsRemote = false, persist = false;
+    bool sessionIsRemote = false, persist = false;
     int tokens = 0;
     QList<QDBusMessage> signalsAfterReply;
     QTimer *frames = new QTimer(this);
@@ -89,17 +89,12 @@ public:
         frames->start(200);
     }
 
-    // Once every stream has its node, the portal shows up on the bus.
-    void streamState(pw_stream_state state)
+    void announce()
     {
-        if (state != PW_STREAM_STATE_PAUSED || announced || node(monitors[0]) == SPA_ID_INVALID
-            || node(monitors[1]) == SPA_ID_INVALID)
-            return;
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!bus.registerVirtualObject(deskPath, this, QDBusConnection::SubPath)
             || !bus.registerService("org.freedesktop.portal.Desktop"))
             qFatal("portal-standin: cannot own the portal's name");
-        announced = true;
         say(QStringLiteral("ready %1 %2").arg(node(monitors[0])).arg(node(monitors[1])));
     }
 
@@ -251,7 +246,6 @@ void connectStream(pw_core *core, Monitor &m)
     static const pw_stream_events events = [] {
         pw_stream_events e{};
         e.version = PW_VERSION_STREAM_EVENTS;
-        e.state_changed = [](void *, pw_stream_state, pw_stream_state state, const char *) { standIn->streamState(state); };
         e.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
         return e;
     }();
@@ -295,6 +289,13 @@ int main(int argc, char *argv[])
         qFatal("portal-standin: no PipeWire daemon");
     for (Monitor &m : portal.monitors)
         connectStream(core, m);
+    // The portal shows up on the bus once every stream has its node, ready to be linked.
+    const auto ready = [](const Monitor &m) {
+        return pw_stream_get_state(m.stream, nullptr) == PW_STREAM_STATE_PAUSED && node(m) != SPA_ID_INVALID;
+    };
+    while (!ready(portal.monitors[0]) || !ready(portal.monitors[1]))
+        pw_loop_iterate(loop, -1);
+    portal.announce();
     QSocketNotifier endOfInput(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&endOfInput, &QSocketNotifier::activated, [&] {
         endOfInput.setEnabled(false);

@@ -95,7 +95,6 @@ private slots:
         QTest::newRow("pointer on monitor 2's bottom-right pixel") << QPoint(959, 239) << 0 << QPoint(959, 239);
         QTest::newRow("square across both monitors") << QPoint(640, 10) << 0 << QPoint(640, 10);
         QTest::newRow("square beyond the top-left corner") << QPoint(0, 0) << 0 << QPoint(0, 0);
-        QTest::newRow("square into the gap below monitor 2") << QPoint(700, 236) << 0 << QPoint(700, 236);
         QTest::newRow("right on monitor 1") << QPoint(300, 200) << int(Qt::Key_Right) << QPoint(301, 200);
         QTest::newRow("down on monitor 2") << QPoint(900, 100) << int(Qt::Key_Down) << QPoint(900, 101);
         QTest::newRow("left off monitor 2 onto monitor 1") << QPoint(640, 100) << int(Qt::Key_Left) << QPoint(639, 100);

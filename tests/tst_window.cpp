@@ -273,7 +273,6 @@ private slots:
                        {"big wheel delta moves one level", "Zoom factor=2", {}, "Zoom factor=3", {}, "", {}, 960},
                        {"wheel with the pointer inside does nothing", "Zoom factor=2", {}, "Zoom factor=2", {}, "Vikaro */7", {}, 120, true},
                        {"G steps the sight, 4 wraps to 0", "Grid type=3", {Qt::Key_G, Qt::Key_G}, "Grid type=0"},
-                       {"G from 0 gives 1", "", {Qt::Key_G}, "Grid type=1"},
                        {"G from out of range gives 0", "Grid type=17", {Qt::Key_G}, "Grid type=0"},
                        {"F1 first slot", "", {Qt::Key_F1}, "Color F1=-15720400"},
                        {"F12 last slot, others left alone", "Color F5=5", {Qt::Key_F12}, "Color F12=-15720400"},
