@@ -91,7 +91,6 @@ private slots:
         QTest::addColumn<QPoint>("pointer");
         QTest::addColumn<int>("key");
         QTest::addColumn<QPoint>("moved");
-        QTest::newRow("pointer on monitor 1") << QPoint(300, 200) << 0 << QPoint(300, 200);
         QTest::newRow("pointer on monitor 2's bottom-right pixel") << QPoint(959, 239) << 0 << QPoint(959, 239);
         QTest::newRow("square across both monitors") << QPoint(640, 10) << 0 << QPoint(640, 10);
         QTest::newRow("square beyond the top-left corner") << QPoint(0, 0) << 0 << QPoint(0, 0);
