@@ -31,9 +31,13 @@ constexpr uint devicePointer = 2;
 constexpr uint persistUntilRevoked = 2;
 constexpr uint responseRefused = 1;
 
-QString storedToken()
+// Asks the portal to keep the session until the user revokes it, offering back the last token.
+void askToPersist(QVariantMap &options)
 {
-    return CData().getString(tokenGroup, tokenKey);
+    options.insert(QStringLiteral("persist_mode"), persistUntilRevoked);
+    const QString token = CData().getString(tokenGroup, tokenKey);
+    if (!token.isEmpty())
+        options.insert(QStringLiteral("restore_token"), token);
 }
 
 // A token serves once: the one offered is spent, whether or not a new one came.
@@ -196,12 +200,8 @@ void PortalSession::createSession()
 void PortalSession::selectDevices()
 {
     QVariantMap options{{QStringLiteral("types"), devicePointer}};
-    if (remoteDesktopVersion >= 2) {
-        options.insert(QStringLiteral("persist_mode"), persistUntilRevoked);
-        const QString token = storedToken();
-        if (!token.isEmpty())
-            options.insert(QStringLiteral("restore_token"), token);
-    }
+    if (remoteDesktopVersion >= 2)
+        askToPersist(options);
     request(remoteDesktopInterface, QStringLiteral("SelectDevices"),
             {QVariant::fromValue(QDBusObjectPath(sessionHandle))}, options,
             [this](const QVariantMap &) { selectSources(); });
@@ -212,12 +212,8 @@ void PortalSession::selectSources()
     QVariantMap options{{QStringLiteral("types"), sourceMonitor},
                         {QStringLiteral("multiple"), true},
                         {QStringLiteral("cursor_mode"), cursorMetadata}};
-    if (remoteDesktopVersion == 0 && screenCastVersion >= 4) {
-        options.insert(QStringLiteral("persist_mode"), persistUntilRevoked);
-        const QString token = storedToken();
-        if (!token.isEmpty())
-            options.insert(QStringLiteral("restore_token"), token);
-    }
+    if (remoteDesktopVersion == 0 && screenCastVersion >= 4)
+        askToPersist(options);
     request(screenCastInterface, QStringLiteral("SelectSources"), {QVariant::fromValue(QDBusObjectPath(sessionHandle))},
             options, [this](const QVariantMap &) { startSession(); });
 }

@@ -243,12 +243,8 @@ StandIn *standIn = nullptr;
 
 void connectStream(pw_core *core, Monitor &m)
 {
-    static const pw_stream_events events = [] {
-        pw_stream_events e{};
-        e.version = PW_VERSION_STREAM_EVENTS;
-        e.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
-        return e;
-    }();
+    static pw_stream_events events{PW_VERSION_STREAM_EVENTS};
+    events.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
     m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
     pw_stream_add_listener(m.stream, &m.listener, &events, &m);
     uint8_t buffer[1024];
