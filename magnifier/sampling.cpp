@@ -140,5 +140,6 @@ void Vikaro::showDesktopProblem(DesktopProblem problem)
     box->setObjectName(QStringLiteral("desktopProblem"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
     box->show();
 }

@@ -142,6 +142,25 @@ private slots:
         QTRY_COMPARE(w->currentColor(), colourAt(QCursor::pos()));
     }
 
+    // A desktop's problem is said in a box that leaves the focus, and so the sampling, to the window.
+    void problemBoxLeavesFocus()
+    {
+        struct Troubled : FakeDesktop
+        {
+            QPoint cursorPos() override { return QCursor::pos(); }
+            void trouble() { report(DesktopProblem::NoPointerMoves); }
+        };
+        auto *troubled = new Troubled;
+        troubled->picture = pattern;
+        setDesktop(std::unique_ptr<Desktop>(troubled));
+        open({520, 300});
+        troubled->trouble();
+        auto *box = w->window()->findChild<QMessageBox *>("desktopProblem");
+        QVERIFY(box && QTest::qWaitForWindowExposed(box));
+        sampleAt({30, 20}); // a focus taken late stops the second
+        sampleAt({31, 20});
+    }
+
     // Arrows move the real pointer; D copies what another program reads.
     void keysAndClipboard()
     {
