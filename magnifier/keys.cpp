@@ -109,9 +109,12 @@ bool Vikaro::applyKey(int key, QPoint &pointer)
     }
 }
 
-// Over the window the key empties the slot; elsewhere it stores the sampled colour, opaque.
+// Over the window the key empties the slot; elsewhere it stores the sampled colour, opaque. With
+// no picture (a desktop not ready, or gone) there is no colour, and the slot keeps its own.
 void Vikaro::storeColor(int slot)
 {
+    if (!pointerInside && !hasSample())
+        return;
     quint32 &stored = storedColors[std::size_t(slot)];
     stored = pointerInside ? 0 : (currentColor | 0xFF000000u);
     refreshStoredColors();
@@ -141,10 +144,12 @@ void Vikaro::wheelEvent(QWheelEvent *event)
 
 void Vikaro::onClipRgbDec()
 {
-    copyToClipboard(clipDecText(currentColor));
+    if (hasSample())
+        copyToClipboard(clipDecText(currentColor));
 }
 
 void Vikaro::onClipRgbHex()
 {
-    copyToClipboard(clipHexText(currentColor));
+    if (hasSample())
+        copyToClipboard(clipHexText(currentColor));
 }

@@ -102,6 +102,8 @@ private:
     void stepZoom(int delta);
     void onClipRgbDec();
     void onClipRgbHex();
+    // True while the picture shown is one the desktop gave: only then is currentColor a sample.
+    bool hasSample() const { return !zoomSource.isNull(); }
 
     CAboutDlg *aboutDlg = nullptr;
     CHelpDlg *helpDlg = nullptr;

@@ -183,6 +183,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(desktop().isReady(), pictures, patience);
         w.tick();
         QCOMPARE(w.picture().isNull(), !pictures);
+        QGuiApplication::clipboard()->setText("-"); // without a picture no colour is copied or stored
+        for (const Qt::Key key : {Qt::Key_D, Qt::Key_X, Qt::Key_F1})
+            QTest::keyClick(w.window(), key);
+        QCOMPARE(QGuiApplication::clipboard()->text() == "-" && sandbox::raw("Color F1").isNull(), !pictures);
         const int zoom = w.zoomFactor();
         QTest::keyClick(w.window(), Qt::Key_Asterisk);
         QVERIFY(w.zoomFactor() > zoom);

@@ -443,7 +443,7 @@ private slots:
         runScripted([&rows](VikaroProbe &w, int pass) {
             rows << w.memValue(0)->text() + "/" + w.memValue(4)->text();
             if (pass == 0)
-                w.currentColor() = 0x102030, QTest::keyClick(w.window(), Qt::Key_F5), chooseLanguage(*w.window(), 1);
+                w.tick(), w.currentColor() = 0x102030, QTest::keyClick(w.window(), Qt::Key_F5), chooseLanguage(*w.window(), 1);
         });
         const QString f1 = row.content.isNull() ? QString() : QString("  0,  0,  0");
         QCOMPARE(rows, (QStringList{f1 + "/", f1 + "/ 16, 32, 48"}));
