@@ -17,6 +17,78 @@ extern Q_CORE_EXPORT quintptr qtHookData[];
 
 namespace {
 
+// Collects the debug lines written while it lives.
+struct DebugCapture
+{
+    DebugCapture()
+    {
+        static DebugCapture *active = nullptr;
+        active = this;
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+            if (type == QtDebugMsg)
+                active->lines.append(message);
+        });
+    }
+    ~DebugCapture() { qInstallMessageHandler(nullptr); }
+    QStringList lines;
+};
+
+// Runs the start-up loop, handing each pass's window to `script` with the pass number; the
+// window's result then decides as exec()'s would, a failed check ends it. Returns the passes.
+int runScripted(const std::function<void(VikaroProbe &, int)> &script)
+{
+    CData store;
+    int passes = 0;
+    runPasses(store, [&](Vikaro &window) {
+        VikaroProbe probe(window);
+        script(probe, passes++);
+        return QTest::currentTestFailed() ? 0 : window.result();
+    });
+    return passes;
+}
+
+// Once a modal window shows, hands it to `inspect` and closes it: code that runs exec() won't block.
+void whenModalShows(const std::function<void(QWidget *)> &inspect)
+{
+    auto *poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, inspect] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        inspect(modal);
+        modal->close();
+    });
+    poll->start();
+}
+
+// In the options dialog: the flag of `language` (0..4), then Ok or Cancel.
+void answerOptions(COptionsDlg &options, int language, bool ok)
+{
+    QTest::mouseClick(options.findChildren<CLabel *>().at(language), Qt::LeftButton);
+    for (QPushButton *button : options.findChildren<QPushButton *>())
+        if ((button->text() == QLatin1String("Ok")) == ok)
+            QTest::mousePress(button, Qt::LeftButton);
+}
+
+// The options icon, `language`, Ok: the window ends with 1, to be rebuilt.
+void chooseLanguage(Vikaro &window, int language)
+{
+    whenModalShows([language](QWidget *modal) { answerOptions(*qobject_cast<COptionsDlg *>(modal), language, true); });
+    QTest::mouseClick(VikaroProbe(window).optionsIcon(), Qt::LeftButton);
+}
+
+// Data rows of one struct column, each named by the struct's `name`.
+template <typename Row, std::size_t N>
+void addRows(const Row (&rows)[N])
+{
+    QTest::addColumn<Row>("row");
+    for (const Row &row : rows)
+        QTest::newRow(row.name) << row;
+}
+
 // Whether the sight of `type` paints (x, y): a, b just outside the centre block, c its middle.
 bool onSight(int type, int x, int y, int a, int b, int c)
 {

@@ -40,34 +40,6 @@ QImage patternPicture(const QSize &size);
 // desktop of `fakeSize` over the pattern (returned), or the real one when `fakeSize` is empty.
 FakeDesktop *startFresh(const QSize &fakeSize = QSize(64, 64));
 
-// Collects the debug lines written while it lives.
-struct DebugCapture
-{
-    DebugCapture();
-    ~DebugCapture() { qInstallMessageHandler(nullptr); }
-    QStringList lines;
-};
-
-// Runs the start-up loop, handing each pass's window to `script` with the pass number; the
-// window's result then decides as exec()'s would, a failed check ends it. Returns the passes.
-int runScripted(const std::function<void(VikaroProbe &, int)> &script);
-
-// Once a modal window shows, hands it to `inspect` and closes it: code that runs exec() won't block.
-void whenModalShows(const std::function<void(QWidget *)> &inspect);
-// In the options dialog: the flag of `language` (0..4), then Ok or Cancel.
-void answerOptions(COptionsDlg &options, int language, bool ok);
-// The options icon, `language`, Ok: the window ends with 1, to be rebuilt.
-void chooseLanguage(Vikaro &window, int language);
-
-// Data rows of one struct column, each named by the struct's `name`.
-template <typename Row, std::size_t N>
-void addRows(const Row (&rows)[N])
-{
-    QTest::addColumn<Row>("row");
-    for (const Row &row : rows)
-        QTest::newRow(row.name) << row;
-}
-
 // Readies the process as the program does, with the sandbox and a private runtime folder.
 void prepareTestProcess();
 #define VIKARO_TEST_MAIN(TestClass)                                                          \
