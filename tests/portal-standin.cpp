@@ -23,6 +23,7 @@
 #include <pipewire/pipewire.h>
 #include <spa/param/video/format-utils.h>
 
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -270,6 +271,7 @@ void connectStream(pw_core *core, Monitor &m)
 
 int main(int argc, char *argv[])
 {
+    prctl(PR_SET_PDEATHSIG, SIGTERM); // a test that crashes takes its portal along
     pw_init(&argc, &argv);
     QCoreApplication app(argc, argv);
     qDBusRegisterMetaType<Stream>();
