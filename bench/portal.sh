@@ -22,7 +22,9 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 "$top/tests/xvfb-run.sh" "$top/tests/portal-run.sh" sh -c '
     standin=$1
     shift
-    "$standin" --pointer 300,200 >"$XDG_RUNTIME_DIR/standin" &
+    mkfifo "$XDG_RUNTIME_DIR/input"
+    "$standin" --pointer 300,200 <"$XDG_RUNTIME_DIR/input" >"$XDG_RUNTIME_DIR/standin" &
+    exec 3>"$XDG_RUNTIME_DIR/input" # it ends its streams when its input closes
     until grep -q ready "$XDG_RUNTIME_DIR/standin"; do sleep 0.05; done
     WAYLAND_DISPLAY=wayland-0 XDG_SESSION_TYPE=wayland "$@"
     status=$?
