@@ -14,11 +14,10 @@ int main(int argc, char *argv[])
     setApplicationIdentity();
     QApplication app(argc, argv);
     appInstance = &app;
-    {
-        CData store;
-        runPasses(store, [](Vikaro &window) { return window.exec(); });
-    }
-    // Before the application object: a portal session closes while its bus is still there.
-    setDesktop(nullptr);
+    // Made after the application object, so gone before it: a portal session closes while its
+    // bus is still there.
+    const std::unique_ptr<Desktop> desktop = createSessionDesktop();
+    CData store;
+    runPasses(store, *desktop, [](Vikaro &window) { return window.exec(); });
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <QTranslator>
 
 #include "languages.h"
+#include "desktop/desktop.h"
 #include "magnifier/vikaro.h"
 #include "resources/resourcepaths.h"
 #include "settings/cdata.h"
@@ -44,7 +45,20 @@ void setApplicationIdentity()
     QCoreApplication::setApplicationName(QStringLiteral("Vikaro"));
 }
 
-void runPasses(CData &store, const std::function<int(Vikaro &)> &run)
+// The portal's restore token serves once: the one offered is spent, whether or not a new one came.
+std::unique_ptr<Desktop> createSessionDesktop(DesktopMaker make)
+{
+    const QString token = CData().getString(prefs::portalGroup, prefs::restoreToken);
+    return make(token, [](const QString &next) {
+        CData store;
+        if (!next.isEmpty())
+            store.setString(prefs::portalGroup, prefs::restoreToken, next);
+        else if (!store.getString(prefs::portalGroup, prefs::restoreToken).isEmpty())
+            store.removeKey(prefs::portalGroup, prefs::restoreToken);
+    });
+}
+
+void runPasses(CData &store, Desktop &desktop, const std::function<int(Vikaro &)> &run)
 {
     for (;;) {
         languageIndex = validLanguage(store.getInt(prefs::group, prefs::language));
@@ -52,7 +66,7 @@ void runPasses(CData &store, const std::function<int(Vikaro &)> &run)
         installCatalog(translator);
         QFile styleFile(resources::styleSheet);
         applyStyleSheet(styleFile);
-        Vikaro window;
+        Vikaro window(desktop);
         if (run(window) == 0)
             return;
         QCoreApplication::removeTranslator(&translator);

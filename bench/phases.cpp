@@ -108,11 +108,11 @@ public:
     std::vector<Phase> steps()
     {
         return {
-            {"pointer position", [this] { pointer = desktop().cursorPos(); }},
+            {"pointer position", [this] { pointer = w.desk.cursorPos(); }},
             {"grab the square", [this] {
                  monitor = w.screenIndexAt(pointer);
                  const int half = w.zoomSpan / 2; // the square the tick grabs
-                 grabbed = desktop().grab(w.screenFor(monitor), QRect(pointer.x() - half, pointer.y() - half, w.zoomSpan, w.zoomSpan));
+                 grabbed = w.desk.grab(QRect(pointer.x() - half, pointer.y() - half, w.zoomSpan, w.zoomSpan));
              }},
             {"enlarge, sight, show (if new)", [this] { w.showPicture(grabbed); }},
             {"centre colour", [this] { w.readCentreColor(); }},
@@ -150,7 +150,8 @@ int main(int argc, char *argv[])
     XDriver x;
     x.warp(20, 20);
 
-    Vikaro window;
+    const std::unique_ptr<Desktop> desktop = createPlatformDesktop();
+    Vikaro window(*desktop);
     window.show();
     window.activateWindow();
     if (!QTest::qWaitForWindowActive(&window))

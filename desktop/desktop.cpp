@@ -1,33 +1,27 @@
 #include "desktop.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 #include <cstdio>
 
 #include "desktopproblems.h"
+#include "monitorlayout.h"
 
-namespace {
-
-std::unique_ptr<Desktop> &current()
+QList<QRect> Desktop::monitors()
 {
-    static std::unique_ptr<Desktop> instance;
-    return instance;
+    const QList<QScreen *> all = QGuiApplication::screens();
+    QList<ScreenDesc> described;
+    for (const QScreen *screen : all)
+        described.append({screen->name(), screen->geometry()});
+    QList<QRect> ordered;
+    for (int index : monitorOrder(described))
+        ordered.append(described.at(index).geometry);
+    return ordered;
 }
 
-} // namespace
-
-Desktop &desktop()
-{
-    if (!current())
-        current() = createPlatformDesktop();
-    return *current();
-}
-
-void setDesktop(std::unique_ptr<Desktop> replacement)
-{
-    current() = std::move(replacement);
-}
-
-void Desktop::setProblemListener(std::function<void(DesktopProblem)> newListener)
+void Desktop::setProblemListener(ProblemListener newListener)
 {
     listener = std::move(newListener);
     tellListener();
@@ -43,6 +37,20 @@ void Desktop::report(DesktopProblem problem)
     tellListener();
 }
 
+void Desktop::resolve(DesktopProblem problem)
+{
+    const auto at = std::find(met.begin(), met.end(), problem);
+    if (at == met.end())
+        return;
+    const bool wasTold = std::size_t(at - met.begin()) < told;
+    met.erase(at);
+    if (!wasTold)
+        return;
+    --told;
+    if (const auto call = listener)
+        call(problem, false);
+}
+
 // One at a time, counted before the call, so a listener that reports or replaces itself
 // meanwhile tells nothing twice.
 void Desktop::tellListener()
@@ -50,6 +58,6 @@ void Desktop::tellListener()
     while (listener && told < met.size()) {
         const DesktopProblem next = met[told++];
         const auto call = listener;
-        call(next);
+        call(next, true);
     }
 }

@@ -4,11 +4,14 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <QVector>
 
 #include <fcntl.h>
 
 #include <algorithm>
 
+#include "monitorlayout.h"
+#include "pointertracker.h"
 #include "portalsession.h"
 #include "screenstream.h"
 #include "screenstreams.h"
@@ -19,82 +22,76 @@
 
 namespace {
 
-// Milliseconds after a pointer move during which pictures that still show the pointer
-// elsewhere are older than the move, and do not undo it.
-constexpr int moveSettleTime = 300;
 // Milliseconds from the session's start within which every monitor's first picture comes on
 // a desktop that sends any (a compositor sends the first one at once, however still the screen).
 constexpr int firstPictureTime = 4000;
 
-// The pixel of `area` nearest to `p` (global device pixels).
-QPoint clampedInto(const QRect &area, const QPoint &p)
+// A monitor's scale: its device pixels per pixel of the compositor's layout.
+QPointF scaleOf(const QSize &device, const QSize &layout)
 {
-    return QPoint(qBound(area.left(), p.x(), area.right()), qBound(area.top(), p.y(), area.bottom()));
+    if (layout.isEmpty() || device.isEmpty())
+        return QPointF(1, 1);
+    return QPointF(double(device.width()) / layout.width(), double(device.height()) / layout.height());
 }
 
 class PortalDesktop : public QObject, public Desktop
 {
 public:
-    PortalDesktop()
-        : session(new PortalSession(QDBusConnection::sessionBus(), this))
+    PortalDesktop(const QString &restoreToken, std::function<void(const QString &)> keepToken)
+        : session(new PortalSession(QDBusConnection::sessionBus(), restoreToken, this))
     {
+        clock.start();
         connect(session, &PortalSession::problem, this, [this](DesktopProblem problem) { onProblem(problem); });
         connect(session, &PortalSession::started, this, &PortalDesktop::onStarted);
-        connect(session, &PortalSession::closed, this, [this] { onEnded(); });
+        if (keepToken)
+            connect(session, &PortalSession::tokenIssued, this, std::move(keepToken));
         session->start();
     }
 
     // The streams go before the session they belong to.
-    ~PortalDesktop() override { delete monitors; }
+    ~PortalDesktop() override { delete streams; }
 
-    QPoint cursorPos() override { return pointer; }
+    QPoint cursorPos() override { return tracker.position(); }
 
-    // Clamped to the monitor under it or nearest to it, as a pointer never leaves the screens.
-    // A move from a position not known yet would land anywhere: none is made.
     void setCursorPos(const QPoint &globalPos) override
     {
-        if (!monitors || !pointerKnown || !session->canMovePointer())
-            return;
-        const ScreenStream *under = streamNearest(globalPos);
-        if (!under)
-            return;
-        const QPoint target = clampedInto(under->rect(), globalPos);
-        session->movePointer(under->node(), under->toStream(target));
-        pointer = target;
-        pointerKnown = true;
-        movedTo = target;
-        sinceMove.start();
+        if (canMove())
+            moveTo(globalPos);
     }
 
-    QImage grab(QScreen *, const QRect &rect) override
+    // From where the pointer is now: while its position is stale, once the next one comes.
+    void movePointerBy(const QPoint &step) override
+    {
+        if (canMove() && tracker.stepNow(step))
+            moveTo(tracker.position() + step);
+    }
+
+    QImage grab(const QRect &rect) override
     {
         if (!isReady())
             return QImage();
         QImage square(rect.size(), QImage::Format_RGB32);
         square.fill(Qt::black);
-        for (const auto &monitor : monitors->streams())
+        for (const auto &monitor : streams->streams())
             if (monitor->rect().intersects(rect) && !monitor->copyInto(square, rect))
                 return QImage();
         return square;
     }
 
-    bool isReady() const override
-    {
-        if (!monitors || !pointerKnown)
-            return false;
-        for (const auto &monitor : monitors->streams())
-            if (!monitor->hasPicture())
-                return false;
-        return true;
-    }
+    QList<QRect> monitors() override { return placed; }
 
-    void setSamplingPaused(bool pausedNow) override
+    bool isReady() const override { return streams && tracker.known() && allHavePictures(); }
+
+    void setNeed(Need need) override
     {
-        if (pausedNow == paused)
+        const bool active = need != Need::Nothing;
+        if (active == streamsActive)
             return;
-        paused = pausedNow;
-        if (monitors)
-            monitors->setActive(!paused);
+        streamsActive = active;
+        if (!active)
+            tracker.lose();
+        if (streams)
+            streams->setActive(active);
     }
 
 private:
@@ -102,6 +99,8 @@ private:
     // portal closing the session after a refusal, say) is not news. Late pictures are still taken.
     void onProblem(DesktopProblem problem)
     {
+        if (problem == DesktopProblem::NoPointerMoves)
+            tracker.moveFailed();
         const bool ending = problem != DesktopProblem::NoPointerMoves && problem != DesktopProblem::NoPictures;
         if (ended && ending)
             return;
@@ -116,80 +115,124 @@ private:
     {
         if (ended)
             return;
-        monitors = new ScreenStreams(fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 3), places, this);
-        if (monitors->streams().empty()) {
+        streams = new ScreenStreams(fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 3), places, this);
+        const auto failed = [](const auto &monitor) { return monitor->failed(); };
+        if (streams->streams().empty() || std::any_of(streams->streams().begin(), streams->streams().end(), failed)) {
             onProblem(DesktopProblem::PortalFailed);
             return;
         }
-        connect(monitors, &ScreenStreams::ended, this, [this] { onEnded(); });
-        for (const auto &monitor : monitors->streams()) {
-            connect(monitor.get(), &ScreenStream::pointerSeen, this, [this](const QPoint &at) { onPointerSeen(at); });
-            connect(monitor.get(), &ScreenStream::cursorMetadataMissing, this,
-                    [this] { onProblem(DesktopProblem::NoCursorMetadata); });
-        }
-        if (paused)
-            monitors->setActive(false);
-        QTimer::singleShot(firstPictureTime, this, [this] { checkPicturesCame(); });
+        connect(streams, &ScreenStreams::ended, this, [this] { onProblem(DesktopProblem::StreamEnded); });
+        scales.fill(QPointF(), places.size());
+        for (const auto &monitor : streams->streams())
+            follow(monitor.get());
+        relayout();
+        streams->setActive(streamsActive);
+        QTimer::singleShot(firstPictureTime, this, [this] { checkPictures(true); });
     }
 
-    // Without pictures the window shows nothing, which alone would not tell the user why.
-    void checkPicturesCame()
+    void follow(ScreenStream *monitor)
     {
-        const auto lacksPicture = [](const auto &monitor) { return !monitor->hasPicture(); };
-        if (monitors && std::any_of(monitors->streams().begin(), monitors->streams().end(), lacksPicture))
+        connect(monitor, &ScreenStream::pointerSeen, this, [this](const QPoint &at) { onPointerSeen(at); });
+        connect(monitor, &ScreenStream::cursorMetadataMissing, this,
+                [this] { onProblem(DesktopProblem::NoCursorMetadata); });
+        connect(monitor, &ScreenStream::resized, this, [this] { relayout(); });
+        connect(monitor, &ScreenStream::pictureChanged, this, [this] { checkPictures(false); });
+        connect(monitor, &ScreenStream::picturesUnusable, this, [this] { onProblem(DesktopProblem::NoPictures); });
+    }
+
+    // Every monitor in its own device pixels, placed by the compositor's layout. A monitor's
+    // scale is fixed by its first pictures; when its resolution changes later, its layout size
+    // follows at that scale.
+    void relayout()
+    {
+        QList<QRect> layouts;
+        QList<QSize> sizes;
+        const auto &all = streams->streams();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const QSize device = all[i]->deviceSize();
+            if (scales[int(i)].isNull() && all[i]->hasFormat())
+                scales[int(i)] = scaleOf(device, all[i]->layout().size());
+            layouts.append(all[i]->layout());
+            sizes.append(device);
+        }
+        placed = deviceLayout(layouts, sizes);
+        scaled.clear();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const QPointF scale = scales[int(i)].isNull() ? QPointF(1, 1) : scales[int(i)];
+            const QSize layoutSize(qRound(sizes[int(i)].width() / scale.x()), qRound(sizes[int(i)].height() / scale.y()));
+            all[i]->setDevicePosition(placed[int(i)].topLeft());
+            scaled.append({QRect(layouts[int(i)].topLeft(), layoutSize), placed[int(i)]});
+        }
+        layoutChanged();
+    }
+
+    bool allHavePictures() const
+    {
+        const auto &all = streams->streams();
+        return std::all_of(all.begin(), all.end(), [](const auto &monitor) { return monitor->hasPicture(); });
+    }
+
+    // Without pictures the window shows nothing, which alone would not tell the user why; once
+    // they come, the box that said so goes.
+    void checkPictures(bool deadline)
+    {
+        if (!streams)
+            return;
+        if (allHavePictures())
+            resolve(DesktopProblem::NoPictures);
+        else if (deadline)
             onProblem(DesktopProblem::NoPictures);
     }
-
-    void onEnded() { onProblem(DesktopProblem::StreamEnded); }
 
     // Called from inside the streams' own callbacks: they go once those have returned.
     void stopStreams()
     {
-        if (!monitors)
+        if (!streams)
             return;
-        monitors->disconnect(this);
-        for (const auto &monitor : monitors->streams())
+        streams->disconnect(this);
+        for (const auto &monitor : streams->streams())
             monitor->disconnect(this);
-        monitors->deleteLater();
-        monitors = nullptr;
+        streams->deleteLater();
+        streams = nullptr;
+        placed.clear();
+        layoutChanged();
     }
 
     void onPointerSeen(const QPoint &at)
     {
-        if (sinceMove.isValid() && at != movedTo && !sinceMove.hasExpired(moveSettleTime))
-            return;
-        sinceMove.invalidate();
-        pointer = at;
-        pointerKnown = true;
+        if (const std::optional<QPoint> step = tracker.seen(at, clock.elapsed()))
+            moveTo(tracker.position() + *step);
     }
 
-    const ScreenStream *streamNearest(const QPoint &p) const
+    bool canMove() const { return streams && tracker.known() && session->canMovePointer(); }
+
+    // Onto the monitor under `target` or nearest to it, as a pointer never leaves the monitors.
+    void moveTo(const QPoint &target)
     {
-        const ScreenStream *nearest = nullptr;
-        int best = 0;
-        for (const auto &monitor : monitors->streams()) {
-            const int distance = (clampedInto(monitor->rect(), p) - p).manhattanLength();
-            if (!nearest || distance < best) {
-                nearest = monitor.get();
-                best = distance;
-            }
+        const QPoint to = nearestPixel(placed, target);
+        for (const PointerMotion &motion : motionsTo(scaled, to)) {
+            if (motion.absolute)
+                session->movePointerTo(streams->streams()[std::size_t(motion.monitor)]->node(), motion.to);
+            else
+                session->movePointerBy(motion.to);
         }
-        return nearest;
+        tracker.movedTo(to, clock.elapsed());
     }
 
     PortalSession *session;
-    ScreenStreams *monitors = nullptr;
-    QPoint pointer;
-    QPoint movedTo;
-    QElapsedTimer sinceMove;
-    bool pointerKnown = false;
-    bool paused = false;
+    ScreenStreams *streams = nullptr;
+    QVector<QPointF> scales; // per stream, null until its first pictures
+    QList<QRect> placed;   // the monitors, global device pixels
+    QList<ScaledMonitor> scaled;
+    PointerTracker tracker;
+    QElapsedTimer clock;
+    bool streamsActive = true;
     bool ended = false; // a problem ended the session
 };
 
 } // namespace
 
-std::unique_ptr<Desktop> createPortalDesktop()
+std::unique_ptr<Desktop> createPortalDesktop(const QString &restoreToken, std::function<void(const QString &)> keepToken)
 {
-    return std::make_unique<PortalDesktop>();
+    return std::make_unique<PortalDesktop>(restoreToken, std::move(keepToken));
 }

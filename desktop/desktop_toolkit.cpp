@@ -30,8 +30,10 @@ public:
     QPoint cursorPos() override { return QCursor::pos(); }
     void setCursorPos(const QPoint &globalPos) override { QCursor::setPos(globalPos); }
 
-    QImage grab(QScreen *screen, const QRect &rect) override
+    // Grabbed through the screen under the square's centre: each grabs the whole desktop.
+    QImage grab(const QRect &rect) override
     {
+        QScreen *screen = QGuiApplication::screenAt(rect.center());
         if (!screen)
             screen = QGuiApplication::primaryScreen();
         if (!screen)

@@ -166,11 +166,10 @@ public:
     }
 
     // Clipped to the desktop the toolkit knows, like the toolkit's own grab.
-    QImage grab(QScreen *screen, const QRect &rect) override
+    QImage grab(const QRect &rect) override
     {
         QImage square(rect.size(), QImage::Format_RGB32);
-        if (!screen)
-            screen = QGuiApplication::primaryScreen();
+        const QScreen *screen = QGuiApplication::primaryScreen();
         const QRect part = screen ? rect.intersected(screen->virtualGeometry()) : QRect();
         if (part != rect)
             square.fill(Qt::black);

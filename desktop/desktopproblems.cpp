@@ -48,10 +48,22 @@ const ProblemTexts problemTexts[] = {
                                  "ne le déplacent pas. Autorisez l'interaction à distance dans la fenêtre de "
                                  "partage et relancez la loupe, ou ouvrez une session X11.")},
     {DesktopProblem::NoPictures,
-     "the desktop shares the screen but sends no pictures of it, so the magnifier has nothing to show: start "
-     "the magnifier again, or log in to an X11 session",
+     "the desktop shares the screen but sends no usable pictures of it, so the magnifier has nothing to show: "
+     "start the magnifier again, or log in to an X11 session",
      QT_TRANSLATE_NOOP("Vikaro", "Le bureau partage l'écran mais n'en envoie aucune image : la loupe n'a rien "
                                  "à montrer. Relancez la loupe, ou ouvrez une session X11.")},
+    {DesktopProblem::PortalSlow,
+     "the screen-sharing portal is there but did not answer in time, so the screen cannot be read: start the "
+     "magnifier again once the desktop has settled, or log in to an X11 session",
+     QT_TRANSLATE_NOOP("Vikaro", "Le portail de partage d'écran n'a pas répondu à temps : l'écran ne peut pas "
+                                 "être lu. Relancez la loupe une fois le bureau prêt, ou ouvrez une session X11.")},
+    {DesktopProblem::NoPortalSupport,
+     "this is a Wayland session and this build of the magnifier cannot use the screen-sharing portal (built "
+     "without PipeWire or Qt DBus), so the screen cannot be read: install a build with them, or log in to an "
+     "X11 session",
+     QT_TRANSLATE_NOOP("Vikaro", "Cette session Wayland demande le portail de partage d'écran, que cette "
+                                 "version de la loupe ne sait pas utiliser : l'écran ne peut pas être lu. "
+                                 "Installez une version qui le prend en charge, ou ouvrez une session X11.")},
 };
 
 const ProblemTexts &textsOf(DesktopProblem problem)

@@ -2,87 +2,104 @@
 
 #include <QCoreApplication>
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 
+#include <optional>
+
+#include "portalrequest.h"
 #include "portalsignals.h"
-#include "settings/cdata.h"
 
 namespace {
 
-const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString screenCastInterface = QStringLiteral("org.freedesktop.portal.ScreenCast");
 const QString remoteDesktopInterface = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 
-// The restore token lives beside the preferences, in a group of its own.
-const QString tokenGroup = QStringLiteral("Portal");
-const QString tokenKey = QStringLiteral("Restore token");
-
-// Milliseconds a portal call may take to answer (not the user's consent, which comes later
-// as a signal): long enough for the portal to be started on demand.
-constexpr int callTimeout = 4000;
+// Milliseconds the first call may take: the bus may have to start the portal, and a loaded
+// desktop takes its time. Only past that is the portal called slow.
+constexpr int firstCallTimeout = 25000;
+constexpr int callTimeout = 10000;
 
 constexpr uint sourceMonitor = 1;
 constexpr uint cursorMetadata = 4;
 constexpr uint devicePointer = 2;
 constexpr uint persistUntilRevoked = 2;
-constexpr uint responseRefused = 1;
 
-// Asks the portal to keep the session until the user revokes it, offering back the last token.
-void askToPersist(QVariantMap &options)
+// Beyond these a position or size is nonsense, not a monitor.
+constexpr int largestCoordinate = 1 << 20;
+constexpr int largestSide = 1 << 15;
+
+std::optional<uint> uintIn(const QVariantMap &map, const QString &key)
 {
-    options.insert(QStringLiteral("persist_mode"), persistUntilRevoked);
-    const QString token = CData().getString(tokenGroup, tokenKey);
-    if (!token.isEmpty())
-        options.insert(QStringLiteral("restore_token"), token);
+    const QVariant value = map.value(key);
+    return value.userType() == QMetaType::UInt ? std::optional<uint>(value.toUInt()) : std::nullopt;
 }
 
-// A token serves once: the one offered is spent, whether or not a new one came.
-void keepToken(const QString &token)
+// A nested D-Bus value of exactly `signature`: reading one of another shape crashes libdbus.
+std::optional<QDBusArgument> argumentOf(const QVariant &value, const char *signature)
 {
-    CData store;
-    if (!token.isEmpty())
-        store.setString(tokenGroup, tokenKey, token);
-    else if (!store.getString(tokenGroup, tokenKey).isEmpty())
-        store.removeKey(tokenGroup, tokenKey);
+    if (value.userType() != qMetaTypeId<QDBusArgument>())
+        return std::nullopt;
+    const QDBusArgument argument = value.value<QDBusArgument>();
+    if (argument.currentSignature() != QLatin1String(signature))
+        return std::nullopt;
+    return argument;
 }
 
-QPoint pointOf(const QVariant &value)
+// An "(ii)" pair; `fallback` when absent, nothing when of another type.
+std::optional<QPoint> pairOf(const QVariantMap &map, const QString &key, const QPoint &fallback)
 {
+    if (!map.contains(key))
+        return fallback;
+    const std::optional<QDBusArgument> argument = argumentOf(map.value(key), "(ii)");
+    if (!argument)
+        return std::nullopt;
     int x = 0;
     int y = 0;
-    const QDBusArgument argument = value.value<QDBusArgument>();
-    if (argument.currentType() != QDBusArgument::StructureType)
-        return QPoint();
-    argument.beginStructure();
-    argument >> x >> y;
-    argument.endStructure();
+    argument->beginStructure();
+    *argument >> x >> y;
+    argument->endStructure();
     return QPoint(x, y);
 }
 
-// The Start response's "streams", a(ua{sv}).
-QList<PortalStream> streamsOf(const QVariant &value)
+// A stream's place: a missing size is taken from the pictures (0 here).
+std::optional<QRect> layoutOf(const QVariantMap &properties)
 {
+    const std::optional<QPoint> at = pairOf(properties, QStringLiteral("position"), QPoint());
+    const std::optional<QPoint> size = pairOf(properties, QStringLiteral("size"), QPoint());
+    const auto within = [](int value, int low, int high) { return value >= low && value <= high; };
+    if (!at || !size || !within(at->x(), -largestCoordinate, largestCoordinate)
+        || !within(at->y(), -largestCoordinate, largestCoordinate) || !within(size->x(), 0, largestSide)
+        || !within(size->y(), 0, largestSide) || (size->x() == 0) != (size->y() == 0))
+        return std::nullopt;
+    return QRect(*at, QSize(size->x(), size->y()));
+}
+
+// The Start response's "streams", a(ua{sv}); nothing when any part is not what it must be.
+std::optional<QList<PortalStream>> streamsOf(const QVariant &value)
+{
+    const std::optional<QDBusArgument> argument = argumentOf(value, "a(ua{sv})");
+    if (!argument)
+        return std::nullopt;
     QList<PortalStream> streams;
-    const QDBusArgument argument = value.value<QDBusArgument>();
-    if (argument.currentType() != QDBusArgument::ArrayType)
-        return streams;
-    argument.beginArray();
-    while (!argument.atEnd()) {
+    argument->beginArray();
+    while (!argument->atEnd()) {
         PortalStream stream;
         QVariantMap properties;
-        argument.beginStructure();
-        argument >> stream.node >> properties;
-        argument.endStructure();
-        stream.position = pointOf(properties.value(QStringLiteral("position")));
-        const QPoint size = pointOf(properties.value(QStringLiteral("size")));
-        stream.size = QSize(size.x(), size.y());
+        argument->beginStructure();
+        *argument >> stream.node >> properties;
+        argument->endStructure();
+        const std::optional<QRect> layout = layoutOf(properties);
+        if (!layout)
+            return std::nullopt;
+        stream.layout = *layout;
         streams.append(stream);
     }
-    argument.endArray();
+    argument->endArray();
     return streams;
 }
 
@@ -91,32 +108,30 @@ QString pathText(const QVariant &value)
 {
     if (value.userType() == qMetaTypeId<QDBusObjectPath>())
         return value.value<QDBusObjectPath>().path();
-    return value.toString();
+    return value.userType() == QMetaType::QString ? value.toString() : QString();
 }
 
-// The part of the bus's unique name a Request path is made from: ":1.42" gives "1_42".
-QString senderPart(const QDBusConnection &bus)
+QVariant objectPath(const QString &path)
 {
-    QString name = bus.baseService();
-    if (name.startsWith(QLatin1Char(':')))
-        name.remove(0, 1);
-    return name.replace(QLatin1Char('.'), QLatin1Char('_'));
+    return QVariant::fromValue(QDBusObjectPath(path));
 }
 
 } // namespace
 
-PortalSession::PortalSession(const QDBusConnection &bus, QObject *parent)
+PortalSession::PortalSession(const QDBusConnection &bus, const QString &restoreToken, QObject *parent)
     : QObject(parent)
     , bus(bus)
+    , offeredToken(restoreToken)
 {
 }
 
 PortalSession::~PortalSession()
 {
+    delete pending; // closes a Request still open
     if (sessionHandle.isEmpty() || !QCoreApplication::instance() || !bus.isConnected())
         return;
-    const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session");
-    bus.send(QDBusMessage::createMethodCall(portalService, sessionHandle, sessionInterface, QStringLiteral("Close")));
+    bus.send(QDBusMessage::createMethodCall(owner, sessionHandle, QStringLiteral("org.freedesktop.portal.Session"),
+                                            QStringLiteral("Close")));
 }
 
 void PortalSession::start()
@@ -128,27 +143,48 @@ void PortalSession::start()
     readProperties(screenCastInterface, [this](const QVariantMap &properties) { onScreenCastProperties(properties); });
 }
 
-void PortalSession::movePointer(quint32 node, const QPointF &at)
+void PortalSession::movePointerTo(quint32 node, const QPointF &to)
 {
-    if (!pointerGranted || ended)
-        return;
-    bus.send(callTo(remoteDesktopInterface, QStringLiteral("NotifyPointerMotionAbsolute"),
-                    {QVariant::fromValue(QDBusObjectPath(sessionHandle)), QVariantMap(), node, at.x(), at.y()}));
+    notify(QStringLiteral("NotifyPointerMotionAbsolute"),
+           {objectPath(sessionHandle), QVariantMap(), node, to.x(), to.y()});
 }
 
-// Hands `then` the interface's properties; none at all when the portal or the interface is
-// missing.
+void PortalSession::movePointerBy(const QPointF &by)
+{
+    notify(QStringLiteral("NotifyPointerMotion"), {objectPath(sessionHandle), QVariantMap(), by.x(), by.y()});
+}
+
+// A move the portal refuses means the arrows do not work: said, not swallowed.
+void PortalSession::notify(const QString &method, const QVariantList &arguments)
+{
+    if (!canMovePointer())
+        return;
+    QDBusPendingCallWatcher *watcher = call(remoteDesktopInterface, method, arguments);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
+        finished->deleteLater();
+        if (finished->isError() && !ended)
+            emit problem(DesktopProblem::NoPointerMoves);
+    });
+}
+
+// Hands `then` the interface's properties; none at all when the interface is missing. The
+// first call tells a missing portal from a slow one.
 void PortalSession::readProperties(const QString &interface, const Then &then)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath,
-                                                       QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("GetAll"));
-    call << interface;
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeout), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [then](QDBusPendingCallWatcher *finished) {
+    QDBusMessage message = QDBusMessage::createMethodCall(owner.isEmpty() ? portal::service : owner, portal::path,
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("GetAll"));
+    message << interface;
+    const bool first = owner.isEmpty();
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, first ? firstCallTimeout : callTimeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, then, first](QDBusPendingCallWatcher *finished) {
         finished->deleteLater();
         const QDBusPendingReply<QVariantMap> reply = *finished;
-        then(reply.isError() ? QVariantMap() : reply.value());
+        const DesktopProblem why = reply.isError() ? problemOfError(reply.error().type()) : DesktopProblem::NoPortal;
+        if (reply.isError() && (first || why == DesktopProblem::PortalSlow))
+            fail(why);
+        else
+            then(reply.isError() ? QVariantMap() : reply.value());
     });
 }
 
@@ -156,22 +192,54 @@ void PortalSession::readProperties(const QString &interface, const Then &then)
 // session that could not serve.
 void PortalSession::onScreenCastProperties(const QVariantMap &properties)
 {
-    if (!properties.contains(QStringLiteral("version"))) {
+    const std::optional<uint> version = uintIn(properties, QStringLiteral("version"));
+    if (!version) {
         fail(DesktopProblem::NoPortal);
         return;
     }
-    screenCastVersion = properties.value(QStringLiteral("version")).toUInt();
-    if (!(properties.value(QStringLiteral("AvailableCursorModes")).toUInt() & cursorMetadata)) {
+    screenCastVersion = *version;
+    if (!(uintIn(properties, QStringLiteral("AvailableCursorModes")).value_or(0) & cursorMetadata)) {
         fail(DesktopProblem::NoCursorMetadata);
         return;
     }
-    readProperties(remoteDesktopInterface, [this](const QVariantMap &rd) { onRemoteDesktopProperties(rd); });
+    findOwner();
+}
+
+// From here on only the portal's own unique name is listened to, and its going away (a
+// restart, a crash) ends the session at once.
+void PortalSession::findOwner()
+{
+    ownerWatch = new QDBusServiceWatcher(portal::service, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(ownerWatch, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) { onOwnerChanged(newOwner); });
+    QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                          QStringLiteral("/org/freedesktop/DBus"),
+                                                          QStringLiteral("org.freedesktop.DBus"),
+                                                          QStringLiteral("GetNameOwner"));
+    message << portal::service;
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, callTimeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *finished) {
+        finished->deleteLater();
+        const QDBusPendingReply<QString> reply = *finished;
+        if (reply.isError() || !reply.value().startsWith(QLatin1Char(':'))) {
+            fail(DesktopProblem::PortalFailed);
+            return;
+        }
+        owner = reply.value();
+        readProperties(remoteDesktopInterface, [this](const QVariantMap &rd) { onRemoteDesktopProperties(rd); });
+    });
+}
+
+void PortalSession::onOwnerChanged(const QString &newOwner)
+{
+    if (!owner.isEmpty() && newOwner != owner)
+        fail(running ? DesktopProblem::StreamEnded : DesktopProblem::PortalFailed);
 }
 
 void PortalSession::onRemoteDesktopProperties(const QVariantMap &properties)
 {
-    if (properties.value(QStringLiteral("AvailableDeviceTypes")).toUInt() & devicePointer)
-        remoteDesktopVersion = properties.value(QStringLiteral("version")).toUInt();
+    if (uintIn(properties, QStringLiteral("AvailableDeviceTypes")).value_or(0) & devicePointer)
+        remoteDesktopVersion = uintIn(properties, QStringLiteral("version")).value_or(0);
     if (remoteDesktopVersion == 0)
         emit problem(DesktopProblem::NoPointerMoves);
     createSession();
@@ -179,7 +247,8 @@ void PortalSession::onRemoteDesktopProperties(const QVariantMap &properties)
 
 void PortalSession::createSession()
 {
-    const QVariantMap options{{QStringLiteral("session_handle_token"), nextToken()}};
+    static int sessions = 0;
+    const QVariantMap options{{QStringLiteral("session_handle_token"), QStringLiteral("vikaro_session%1").arg(++sessions)}};
     request(remoteDesktopVersion ? remoteDesktopInterface : screenCastInterface, QStringLiteral("CreateSession"), {},
             options, [this](const QVariantMap &results) {
                 sessionHandle = pathText(results.value(QStringLiteral("session_handle")));
@@ -187,13 +256,24 @@ void PortalSession::createSession()
                     fail(DesktopProblem::PortalFailed);
                     return;
                 }
-                sessionSignals = new PortalSignals(bus, sessionHandle, "org.freedesktop.portal.Session", this);
-                connect(sessionSignals, &PortalSignals::Closed, this, [this] {
-                    ended = true;
-                    emit closed();
-                });
+                sessionSignals = new PortalSignals(bus, owner, sessionHandle, "org.freedesktop.portal.Session", this);
+                connect(sessionSignals, &PortalSignals::Closed, this, &PortalSession::onClosed);
                 remoteDesktopVersion ? selectDevices() : selectSources();
             });
+}
+
+void PortalSession::onClosed(const QDBusMessage &message)
+{
+    if (message.service() == owner)
+        fail(DesktopProblem::StreamEnded);
+}
+
+// Asks the portal to keep the session until the user revokes it, offering back the last token.
+void PortalSession::askToPersist(QVariantMap &options) const
+{
+    options.insert(QStringLiteral("persist_mode"), persistUntilRevoked);
+    if (!offeredToken.isEmpty())
+        options.insert(QStringLiteral("restore_token"), offeredToken);
 }
 
 // Persistence of a session with remote control is the RemoteDesktop portal's alone.
@@ -202,8 +282,7 @@ void PortalSession::selectDevices()
     QVariantMap options{{QStringLiteral("types"), devicePointer}};
     if (remoteDesktopVersion >= 2)
         askToPersist(options);
-    request(remoteDesktopInterface, QStringLiteral("SelectDevices"),
-            {QVariant::fromValue(QDBusObjectPath(sessionHandle))}, options,
+    request(remoteDesktopInterface, QStringLiteral("SelectDevices"), {objectPath(sessionHandle)}, options,
             [this](const QVariantMap &) { selectSources(); });
 }
 
@@ -214,103 +293,83 @@ void PortalSession::selectSources()
                         {QStringLiteral("cursor_mode"), cursorMetadata}};
     if (remoteDesktopVersion == 0 && screenCastVersion >= 4)
         askToPersist(options);
-    request(screenCastInterface, QStringLiteral("SelectSources"), {QVariant::fromValue(QDBusObjectPath(sessionHandle))},
-            options, [this](const QVariantMap &) { startSession(); });
+    request(screenCastInterface, QStringLiteral("SelectSources"), {objectPath(sessionHandle)}, options,
+            [this](const QVariantMap &) { startSession(); });
 }
 
 void PortalSession::startSession()
 {
     request(remoteDesktopVersion ? remoteDesktopInterface : screenCastInterface, QStringLiteral("Start"),
-            {QVariant::fromValue(QDBusObjectPath(sessionHandle)), QString()}, {},
-            [this](const QVariantMap &results) { onStarted(results); });
+            {objectPath(sessionHandle), QString()}, {}, [this](const QVariantMap &results) { onStarted(results); });
 }
 
-// Consent given, for the screen at least: the pointer may still have been left out.
+// Consent given, for the screen at least: the pointer may still have been left out. A token
+// serves once: the one offered is spent, whether or not a new one came.
 void PortalSession::onStarted(const QVariantMap &results)
 {
-    keepToken(results.value(QStringLiteral("restore_token")).toString());
-    const QList<PortalStream> streams = streamsOf(results.value(QStringLiteral("streams")));
-    if (streams.isEmpty()) {
+    const QVariant token = results.value(QStringLiteral("restore_token"));
+    emit tokenIssued(token.userType() == QMetaType::QString ? token.toString() : QString());
+    const std::optional<QList<PortalStream>> streams = streamsOf(results.value(QStringLiteral("streams")));
+    if (!streams || streams->isEmpty()) {
         fail(DesktopProblem::PortalFailed);
         return;
     }
     if (remoteDesktopVersion) {
-        pointerGranted = results.value(QStringLiteral("devices")).toUInt() & devicePointer;
+        pointerGranted = uintIn(results, QStringLiteral("devices")).value_or(0) & devicePointer;
         if (!pointerGranted)
             emit problem(DesktopProblem::NoPointerMoves);
     }
-    openPipeWire(streams);
+    openPipeWire(*streams);
 }
 
 void PortalSession::openPipeWire(const QList<PortalStream> &streams)
 {
-    const QDBusMessage call = callTo(screenCastInterface, QStringLiteral("OpenPipeWireRemote"),
-                                     {QVariant::fromValue(QDBusObjectPath(sessionHandle)), QVariantMap()});
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeout), this);
+    QDBusPendingCallWatcher *watcher
+        = call(screenCastInterface, QStringLiteral("OpenPipeWireRemote"), {objectPath(sessionHandle), QVariantMap()});
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, streams](QDBusPendingCallWatcher *finished) {
         finished->deleteLater();
         const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *finished;
         if (reply.isError() || !reply.value().isValid()) {
-            fail(DesktopProblem::PortalFailed);
+            fail(reply.isError() ? problemOfError(reply.error().type()) : DesktopProblem::PortalFailed);
             return;
         }
+        if (ended)
+            return;
+        running = true;
         emit started(reply.value(), streams);
     });
 }
 
-// One request of the portal: its Response is listened for on the path the portal will give it
-// before the call goes out, and on the one it gave should that differ (older portals).
-void PortalSession::request(const QString &interface, const QString &method, QVariantList arguments,
-                            QVariantMap options, const Then &then)
+// One Request at a time: the session's calls go in order, each after the last one's answer.
+void PortalSession::request(const QString &interface, const QString &method, const QVariantList &arguments,
+                            const QVariantMap &options, const Then &then)
 {
-    const QString token = nextToken();
-    options.insert(QStringLiteral("handle_token"), token);
-    const QString expected = portalPath + QStringLiteral("/request/") + senderPart(bus) + QLatin1Char('/') + token;
-    listenForResponse(expected, then);
-    arguments.append(options);
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(callTo(interface, method, arguments), callTimeout), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [=](QDBusPendingCallWatcher *finished) {
-        finished->deleteLater();
-        const QDBusPendingReply<QDBusObjectPath> reply = *finished;
-        if (reply.isError())
-            fail(DesktopProblem::PortalFailed);
-        else if (reply.value().path() != expected)
-            listenForResponse(reply.value().path(), then);
+    if (ended)
+        return;
+    pending = new PortalRequest(bus, owner, interface, method, arguments, options, this);
+    PortalRequest *current = pending;
+    const auto done = [this, current] {
+        if (pending == current)
+            pending = nullptr;
+        current->deleteLater();
+    };
+    connect(current, &PortalRequest::granted, this, [this, then, done](const QVariantMap &results) {
+        done();
+        if (!ended)
+            then(results);
+    });
+    connect(current, &PortalRequest::failed, this, [this, done](DesktopProblem why) {
+        done();
+        fail(why);
     });
 }
 
-void PortalSession::listenForResponse(const QString &requestPath, const Then &then)
+QDBusPendingCallWatcher *PortalSession::call(const QString &interface, const QString &method,
+                                             const QVariantList &arguments)
 {
-    delete pendingRequest;
-    pendingRequest = new PortalSignals(bus, requestPath, "org.freedesktop.portal.Request", this);
-    connect(pendingRequest, &PortalSignals::Response, this,
-            [this, then](uint response, const QVariantMap &results) { onResponse(response, results, then); });
-}
-
-void PortalSession::onResponse(uint response, const QVariantMap &results, const Then &then)
-{
-    pendingRequest->deleteLater();
-    pendingRequest = nullptr;
-    if (ended)
-        return;
-    if (response == 0)
-        then(results);
-    else
-        fail(response == responseRefused ? DesktopProblem::Refused : DesktopProblem::PortalFailed);
-}
-
-QDBusMessage PortalSession::callTo(const QString &interface, const QString &method, const QVariantList &arguments) const
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, interface, method);
-    call.setArguments(arguments);
-    return call;
-}
-
-// Unique in the process, so a new session never meets an old one's paths.
-QString PortalSession::nextToken()
-{
-    static int tokens = 0;
-    return QStringLiteral("vikaro%1").arg(++tokens);
+    QDBusMessage message = QDBusMessage::createMethodCall(owner, portal::path, interface, method);
+    message.setArguments(arguments);
+    return new QDBusPendingCallWatcher(bus.asyncCall(message, callTimeout), this);
 }
 
 void PortalSession::fail(DesktopProblem why)
@@ -318,5 +377,6 @@ void PortalSession::fail(DesktopProblem why)
     if (ended)
         return;
     ended = true;
+    running = false;
     emit problem(why);
 }

@@ -4,61 +4,63 @@
 #include <QDBusUnixFileDescriptor>
 #include <QList>
 #include <QObject>
-#include <QPoint>
 #include <QPointF>
-#include <QSize>
+#include <QRect>
 #include <QString>
-#include <QVariantList>
 #include <QVariantMap>
-
-#include <functional>
 
 #include "desktop.h"
 
+class PortalRequest;
 class PortalSignals;
+class QDBusMessage;
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
 
-// One monitor of a started session: its PipeWire node and its place on the desktop, in the
-// compositor's coordinates (device pixels at scale 1).
+// One monitor of a started session: its PipeWire node and its place in the compositor's layout
+// (logical pixels on a scaled desktop, device pixels otherwise).
 struct PortalStream
 {
     quint32 node = 0;
-    QPoint position;
-    QSize size; // empty when the portal did not say
+    QRect layout;
 };
 
 // Drives one session of the desktop portals, asking the user's consent once: a RemoteDesktop
 // session (pointer) with the ScreenCast sources of every monitor, the pointer as metadata, or a
 // ScreenCast session alone where there is no RemoteDesktop portal. Everything is asynchronous:
-// a call to the portal waits at most a few seconds, the user's consent as long as it takes, and
-// nothing blocks meanwhile. The restore token the portal gives is kept in the settings store
-// and offered at the next start.
+// a call to the portal waits a few seconds at most, the user's consent as long as it takes, and
+// nothing blocks meanwhile. Only the portal's own unique name is listened to, and every answer
+// is checked before it is read. Whatever ends the session is said once, through problem().
 class PortalSession : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit PortalSession(const QDBusConnection &bus, QObject *parent = nullptr);
+    // `restoreToken`, when not empty, is offered to the portal in place of the consent dialog.
+    PortalSession(const QDBusConnection &bus, const QString &restoreToken, QObject *parent = nullptr);
     ~PortalSession() override; // closes the session on the portal
 
     void start();
-    bool canMovePointer() const { return pointerGranted; }
-    // Moves the pointer to `at`, relative to stream `node`'s top-left, in the compositor's
-    // coordinates. Nothing happens unless canMovePointer().
-    void movePointer(quint32 node, const QPointF &at);
+    bool canMovePointer() const { return pointerGranted && !ended; }
+    // Moves the pointer to `to`, device pixels from stream `node`'s top-left.
+    void movePointerTo(quint32 node, const QPointF &to);
+    // Moves the pointer by `by` logical pixels.
+    void movePointerBy(const QPointF &by);
 
 signals:
     // The session runs: its pictures come over the PipeWire remote `pipeWire`.
     void started(const QDBusUnixFileDescriptor &pipeWire, const QList<PortalStream> &streams);
+    // The token to offer at the next start; empty when there is none.
+    void tokenIssued(const QString &token);
     // Something the session lacks. NoPointerMoves leaves it running; the others end it.
     void problem(DesktopProblem problem);
-    // The portal closed the running session.
-    void closed();
 
 private:
     using Then = std::function<void(const QVariantMap &)>;
 
     void readProperties(const QString &interface, const Then &then);
     void onScreenCastProperties(const QVariantMap &properties);
+    void findOwner();
     void onRemoteDesktopProperties(const QVariantMap &properties);
     void createSession();
     void selectDevices();
@@ -66,21 +68,26 @@ private:
     void startSession();
     void onStarted(const QVariantMap &results);
     void openPipeWire(const QList<PortalStream> &streams);
+    void onClosed(const QDBusMessage &message);
+    void onOwnerChanged(const QString &newOwner);
+    void askToPersist(QVariantMap &options) const;
 
-    void request(const QString &interface, const QString &method, QVariantList arguments,
-                 QVariantMap options, const Then &then);
-    void listenForResponse(const QString &requestPath, const Then &then);
-    void onResponse(uint response, const QVariantMap &results, const Then &then);
-    QDBusMessage callTo(const QString &interface, const QString &method, const QVariantList &arguments) const;
-    QString nextToken();
+    void request(const QString &interface, const QString &method, const QVariantList &arguments,
+                 const QVariantMap &options, const Then &then);
+    QDBusPendingCallWatcher *call(const QString &interface, const QString &method, const QVariantList &arguments);
+    void notify(const QString &method, const QVariantList &arguments);
     void fail(DesktopProblem why);
 
     QDBusConnection bus;
+    QString offeredToken;
+    QString owner; // the portal's unique name on the bus
     QString sessionHandle;
+    QDBusServiceWatcher *ownerWatch = nullptr;
     PortalSignals *sessionSignals = nullptr;
-    PortalSignals *pendingRequest = nullptr;
+    PortalRequest *pending = nullptr;
     uint screenCastVersion = 0;
     uint remoteDesktopVersion = 0; // 0: no RemoteDesktop portal, or no pointer on it
+    bool running = false;          // started, pictures on their way
     bool pointerGranted = false;
     bool ended = false;
 };

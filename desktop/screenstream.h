@@ -3,12 +3,12 @@
 #include <QImage>
 #include <QObject>
 #include <QPoint>
-#include <QPointF>
 #include <QRect>
 #include <QSize>
 
 #include <spa/utils/hook.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "portalsession.h"
@@ -20,9 +20,10 @@ struct spa_buffer;
 struct spa_pod;
 
 // One monitor's PipeWire stream of a portal session, consumed on the thread of the loop the
-// core runs on. It keeps the newest picture buffer dequeued (the one before goes back to the
-// compositor), so a grab reads straight from the shared memory, with no copy per frame.
-// Cursor-only buffers (no picture, or one flagged corrupted) only carry the pointer.
+// core runs on. It keeps the newest usable picture buffer dequeued (the one before goes back to
+// the compositor), so a grab reads straight from the shared memory, with no copy per frame.
+// Every buffer is checked against the negotiated format before a pixel of it is read; buffers
+// without a picture (cursor-only, or flagged corrupted) only carry the pointer.
 class ScreenStream : public QObject
 {
     Q_OBJECT
@@ -32,14 +33,19 @@ public:
     ~ScreenStream() override;
 
     quint32 node() const { return place.node; }
-    // Where its pictures lie on the desktop, in global device pixels.
-    QRect rect() const;
-    bool hasPicture() const { return newest != nullptr; }
+    // Its place in the compositor's layout, and its size in device pixels: the pictures' once
+    // known, the layout's until then.
+    QRect layout() const { return place.layout; }
+    QSize deviceSize() const;
+    bool hasFormat() const { return !frameSize.isEmpty(); }
+    // Where the magnifier puts it on the desktop, in global device pixels.
+    void setDevicePosition(const QPoint &topLeft) { devicePosition = topLeft; }
+    QRect rect() const { return QRect(devicePosition, deviceSize()); }
+    bool hasPicture() const { return pixels != nullptr; }
+    bool failed() const { return hasFailed; }
     // Copies the part of global `area` this stream shows into `square`, whose top-left is at
     // global `area.topLeft()`, made opaque. False (and nothing copied) without a picture.
     bool copyInto(QImage &square, const QRect &area) const;
-    // Global device pixel `global` in the stream's own coordinates for pointer moves.
-    QPointF toStream(const QPoint &global) const;
     // Inactive, the compositor sends it nothing; not before its first picture, since a
     // compositor may send the next one only when the screen changes.
     void setActive(bool active);
@@ -49,32 +55,38 @@ signals:
     void pointerSeen(const QPoint &global);
     // A picture came without pointer metadata: the pointer's position cannot be known.
     void cursorMetadataMissing();
-    // The stream failed or was disconnected by the other side.
+    // The pictures' size changed (the monitor's resolution did).
+    void resized();
+    // hasPicture() changed: a picture came, or the one kept went (a new format, a bad buffer).
+    void pictureChanged();
+    // A buffer claimed a picture its data cannot hold (short, out of bounds, rows too narrow).
+    void picturesUnusable();
+    // The stream failed, was disconnected, or its source went away.
     void ended();
 
 private:
-    friend struct StreamCallbacks; // PipeWire's C callbacks, calling the three below
+    friend struct StreamCallbacks; // PipeWire's C callbacks, calling the ones below
 
-    void stateChanged(bool failed, bool unconnected);
+    void stateChanged(int state);
     void paramChanged(std::uint32_t id, const spa_pod *param);
     void process();
     void bufferRemoved(pw_buffer *buffer);
     void negotiated(const spa_pod *format);
-    void takeBuffers();
     void readCursor(spa_buffer *buffer);
-    bool isPicture(spa_buffer *buffer) const;
-    void keep(pw_buffer *buffer);
+    void take(pw_buffer *buffer);
+    void drop();
 
     PortalStream place;
+    QPoint devicePosition;
     pw_stream *stream = nullptr;
     spa_hook listener = {};
-    std::uint32_t format = 0;   // spa_video_format of the pictures
+    bool redFirst = false;      // RGBx/RGBA rather than BGRx/BGRA
     QSize frameSize;            // pixels of the pictures, once negotiated
-    QSize pictureSize;          // pixels of the newest picture, which may predate a new format
     pw_buffer *newest = nullptr;
-    const std::uint8_t *pixels = nullptr; // the newest picture's first row
-    int stride = 0;
+    const std::uint8_t *pixels = nullptr; // the newest usable picture's top row
+    std::ptrdiff_t stride = 0;            // bytes from one row to the next; negative bottom-up
     bool wantActive = true;
     bool wasConnected = false;
+    bool hasFailed = false;
     bool missingTold = false;
 };

@@ -8,7 +8,7 @@
 
 #include "screenstream.h"
 
-// Callbacks of PipeWire's C interface for the core, handing on to the remote.
+// Callbacks of PipeWire's C interface for the core and its registry, handing on to the remote.
 struct CoreCallbacks
 {
     static void error(void *self, std::uint32_t id, int, int, const char *)
@@ -16,6 +16,7 @@ struct CoreCallbacks
         if (id == PW_ID_CORE)
             static_cast<ScreenStreams *>(self)->coreFailed();
     }
+    static void globalRemoved(void *self, std::uint32_t id) { static_cast<ScreenStreams *>(self)->nodeRemoved(id); }
 
     static const pw_core_events &events()
     {
@@ -23,6 +24,16 @@ struct CoreCallbacks
             pw_core_events e = {};
             e.version = PW_VERSION_CORE_EVENTS;
             e.error = &CoreCallbacks::error;
+            return e;
+        }();
+        return all;
+    }
+    static const pw_registry_events &registryEvents()
+    {
+        static const pw_registry_events all = [] {
+            pw_registry_events e = {};
+            e.version = PW_VERSION_REGISTRY_EVENTS;
+            e.global_remove = &CoreCallbacks::globalRemoved;
             return e;
         }();
         return all;
@@ -56,6 +67,11 @@ ScreenStreams::ScreenStreams(int fd, const QList<PortalStream> &places, QObject 
     }
     pw_loop_enter(loop);
     pw_core_add_listener(core, &coreListener, &CoreCallbacks::events(), this);
+    // A compositor that drops a monitor's stream, or goes away, removes its node; the stream
+    // itself may just sit paused.
+    registry = pw_core_get_registry(core, PW_VERSION_REGISTRY, 0);
+    if (registry)
+        pw_registry_add_listener(registry, &registryListener, &CoreCallbacks::registryEvents(), this);
     notifier = new QSocketNotifier(pw_loop_get_fd(loop), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] { pw_loop_iterate(loop, 0); });
     for (const PortalStream &place : places) {
@@ -68,6 +84,10 @@ ScreenStreams::~ScreenStreams()
 {
     monitors.clear();
     delete notifier;
+    if (registry) {
+        spa_hook_remove(&registryListener);
+        pw_proxy_destroy(reinterpret_cast<pw_proxy *>(registry));
+    }
     if (core) {
         spa_hook_remove(&coreListener);
         pw_core_disconnect(core);
@@ -92,4 +112,11 @@ void ScreenStreams::setActive(bool active)
 void ScreenStreams::coreFailed()
 {
     emit ended();
+}
+
+void ScreenStreams::nodeRemoved(std::uint32_t id)
+{
+    for (const auto &monitor : monitors)
+        if (monitor->node() == id)
+            emit ended();
 }

@@ -6,6 +6,7 @@
 
 #include <spa/utils/hook.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,7 @@ class ScreenStream;
 struct pw_context;
 struct pw_core;
 struct pw_loop;
+struct pw_registry;
 
 // The PipeWire remote a portal opened, with one stream per monitor, all on the GUI thread: the
 // remote's loop runs a step whenever its file descriptor has something, so nothing waits and
@@ -33,18 +35,21 @@ public:
     void setActive(bool active);
 
 signals:
-    // The remote or one of its streams went away.
+    // The remote, one of its streams, or a stream's source went away.
     void ended();
 
 private:
     friend struct CoreCallbacks;
 
     void coreFailed();
+    void nodeRemoved(std::uint32_t id);
 
     pw_loop *loop = nullptr;
     pw_context *context = nullptr;
     pw_core *core = nullptr;
     spa_hook coreListener = {};
+    pw_registry *registry = nullptr;
+    spa_hook registryListener = {};
     QSocketNotifier *notifier = nullptr;
     std::vector<std::unique_ptr<ScreenStream>> monitors;
 };

@@ -48,30 +48,30 @@ void Vikaro::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QPoint pointer = desktop().cursorPos();
-    if (!applyKey(key, pointer)) {
+    if (!applyKey(key)) {
         qDebug() << "---key = " << QStringLiteral("0x%1").arg(key, 8, 16, QLatin1Char('0')).toUpper();
         QWidget::keyPressEvent(event);
         return;
     }
     event->accept();
-    desktop().setCursorPos(pointer);
 }
 
 // Sets the anchor on the pointer, or clears it; the pointer itself stays where it is.
 void Vikaro::placeAnchor(bool set)
 {
-    anchor = set ? desktop().cursorPos() : QPoint();
+    anchor = set ? desk.cursorPos() : QPoint();
     anchorSet = set;
     refreshLayout();
 }
 
-// The commands after which the pointer is set (back) to `pointer`; false for keys we leave.
-bool Vikaro::applyKey(int key, QPoint &pointer)
+// Only the arrows move the pointer, by one pixel from where it really is: setting it back to
+// where it was when the key came would throw it back wherever that position was stale (a
+// desktop that tells the pointer only with its pictures, while paused). False for keys we leave.
+bool Vikaro::applyKey(int key)
 {
     for (const PointerStep &step : pointerSteps) {
         if (step.key == key) {
-            pointer += step.offset;
+            desk.movePointerBy(step.offset);
             return true;
         }
     }

@@ -22,33 +22,6 @@ bool cornerFits(const QPoint &topLeft, const QSize &size)
 
 } // namespace
 
-int monitorNumberOf(const QString &screenName)
-{
-    if (screenName.isEmpty())
-        return 0;
-    const QChar last = screenName.at(screenName.size() - 1);
-    return last.isDigit() ? last.digitValue() : 0;
-}
-
-QList<int> monitorOrder(const QList<ScreenDesc> &screens)
-{
-    QList<int> order;
-    for (int number = 1; number <= screens.size(); ++number) {
-        for (int i = 0; i < screens.size(); ++i) {
-            if (monitorNumberOf(screens.at(i).name) == number) {
-                order.append(i);
-                break;
-            }
-        }
-    }
-    if (order.size() == screens.size())
-        return order;
-    order.clear();
-    for (int i = 0; i < screens.size(); ++i)
-        order.append(i);
-    return order;
-}
-
 int screenIndexIn(const QList<QRect> &screenRects, const QPoint &p)
 {
     for (int i = 0; i < screenRects.size(); ++i) {

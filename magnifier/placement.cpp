@@ -45,12 +45,6 @@ QRect Vikaro::monitorRect(int index) const
     return primary ? primary->geometry() : QRect();
 }
 
-// The screen object of monitor `index`, or null when it is gone.
-QScreen *Vikaro::screenFor(int index) const
-{
-    return (index >= 0 && index < screens.size()) ? screens.at(index).data() : nullptr;
-}
-
 // First guess at the saved place, before the frame's real size is known.
 void Vikaro::restoreEstimatedPosition()
 {

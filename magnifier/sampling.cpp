@@ -22,14 +22,15 @@ void Vikaro::manageTimouts()
     if (timer && timer->isActive())
         timer->stop();
     const bool paused = !appActive || pointerInside || frozen;
-    desktop().setSamplingPaused(paused);
+    desk.setNeed(!appActive ? Desktop::Need::Nothing : paused ? Desktop::Need::Pointer : Desktop::Need::Pictures);
     if (paused)
         return;
     if (!placed)
         placeExactly();
-    const QPoint pointer = desktop().cursorPos();
+    followMonitors();
+    const QPoint pointer = desk.cursorPos();
     const int monitor = screenIndexAt(pointer);
-    const QImage grabbed = grabAround(pointer, monitor);
+    const QImage grabbed = grabAround(pointer);
     if (grabbed.isNull()) {
         showNothing();
     } else {
@@ -41,15 +42,24 @@ void Vikaro::manageTimouts()
     timer->start(tickInterval);
 }
 
+// The monitors numbered and measured are those whose pixels are shown; a desktop whose layout
+// comes later or changes (a portal's, after consent or a new resolution) says so.
+void Vikaro::followMonitors()
+{
+    if (screenRectsVersion == desk.layoutVersion())
+        return;
+    screenRects = desk.monitors();
+    screenRectsVersion = desk.layoutVersion();
+}
+
 // The zoomSpan-sided square centred on `pointer` (global device pixels); null while the
 // desktop has no picture to give.
-QImage Vikaro::grabAround(const QPoint &pointer, int monitor)
+QImage Vikaro::grabAround(const QPoint &pointer)
 {
-    if (!desktop().isReady())
+    if (!desk.isReady())
         return QImage();
     const int half = zoomSpan / 2;
-    const QRect square(pointer.x() - half, pointer.y() - half, zoomSpan, zoomSpan);
-    return desktop().grab(screenFor(monitor), square);
+    return desk.grab(QRect(pointer.x() - half, pointer.y() - half, zoomSpan, zoomSpan));
 }
 
 // Without a picture of the screen the window shows none, and no colour or position that
@@ -132,12 +142,20 @@ void Vikaro::resumeSampling()
 }
 
 // Said once, beside the window and without holding anything up: the keys that still make
-// sense keep working.
-void Vikaro::showDesktopProblem(DesktopProblem problem)
+// sense keep working. A problem that goes away takes its box along.
+void Vikaro::showDesktopProblem(DesktopProblem problem, bool met)
 {
+    const QString name = QStringLiteral("desktopProblem");
+    if (!met) {
+        for (QMessageBox *shown : findChildren<QMessageBox *>(name))
+            if (shown->property("problem").toInt() == int(problem))
+                shown->close();
+        return;
+    }
     auto *box = new MyMessageBox(QMessageBox::Warning, tr("Vikaro"), problemText(problem), QMessageBox::Ok, this,
                                  Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    box->setObjectName(QStringLiteral("desktopProblem"));
+    box->setObjectName(name);
+    box->setProperty("problem", int(problem));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->setAttribute(Qt::WA_ShowWithoutActivating);

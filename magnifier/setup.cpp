@@ -4,7 +4,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "monitors.h"
+#include "desktop/desktop.h"
+#include "desktop/monitorlayout.h"
 #include "settings/cdata.h"
 #include "settings/preferences.h"
 
@@ -26,11 +27,10 @@ void Vikaro::UpdateSetup()
     for (QScreen *screen : all)
         described.append({screen->name(), screen->geometry()});
     const QList<int> order = monitorOrder(described);
-    for (int index : order) {
-        screens.append(all.at(index));
-        screenRects.append(described.at(index).geometry);
-        traceMonitor(screenRects.size() - 1, all.at(index));
-    }
+    for (int i = 0; i < order.size(); ++i)
+        traceMonitor(i, all.at(order.at(i)));
+    screenRects = desk.monitors();
+    screenRectsVersion = desk.layoutVersion();
 
     CData store;
     zoomIndex = clampZoomIndex(store.getInt(prefs::group, prefs::zoomFactor));

@@ -32,8 +32,9 @@ Label *makeLabel(QWidget *parent, const QString &toolTip = QString())
 
 } // namespace
 
-Vikaro::Vikaro(QWidget *parent)
+Vikaro::Vikaro(Desktop &desktop, QWidget *parent)
     : QDialog(parent)
+    , desk(desktop)
 {
     setWindowIcon(QIcon(QPixmap(resources::programIcon)));
     setWindowFlags((windowFlags() & ~Qt::WindowContextHelpButtonHint) | Qt::WindowStaysOnTopHint);
@@ -46,14 +47,14 @@ Vikaro::Vikaro(QWidget *parent)
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &Vikaro::manageTimouts);
     timer->start(tickInterval);
-    desktop().setProblemListener([this](DesktopProblem problem) { showDesktopProblem(problem); });
+    desk.setProblemListener([this](DesktopProblem problem, bool met) { showDesktopProblem(problem, met); });
 }
 
 // The dialogs opened from this window have no parent; they go with it, so none stays behind
 // in the old language when the window is rebuilt.
 Vikaro::~Vikaro()
 {
-    desktop().setProblemListener(nullptr);
+    desk.setProblemListener(nullptr);
     delete aboutDlg;
     delete helpDlg;
     delete optionsDlg;

@@ -14,6 +14,7 @@
 #include "state.h"
 
 class CAboutDlg;
+class Desktop;
 class CHelpDlg;
 class CLabel;
 class ColorSwatch;
@@ -38,7 +39,8 @@ public:
     // Milliseconds from the end of one sampling tick to the start of the next.
     static constexpr int tickInterval = 30;
 
-    explicit Vikaro(QWidget *parent = nullptr);
+    // Shows `desktop`, which outlives the window.
+    explicit Vikaro(Desktop &desktop, QWidget *parent = nullptr);
     ~Vikaro() override;
 
     // Applies the zoom level, the title and the display mode, and stores "Zoom factor" and
@@ -77,11 +79,12 @@ private:
     void restoreEstimatedPosition();
 
     void resumeSampling();
-    void showDesktopProblem(DesktopProblem problem);
+    void showDesktopProblem(DesktopProblem problem, bool met);
 
     // one sampling tick, in order
     void placeExactly();
-    QImage grabAround(const QPoint &pointer, int monitor);
+    void followMonitors();
+    QImage grabAround(const QPoint &pointer);
     void showNothing();
     void showPicture(const QImage &grabbed);
     void magnify(const QImage &grabbed);
@@ -93,10 +96,9 @@ private:
     // monitors and placement
     int screenIndexAt(QPoint p);
     QRect monitorRect(int index) const;
-    QScreen *screenFor(int index) const;
 
     // keys
-    bool applyKey(int key, QPoint &pointer);
+    bool applyKey(int key);
     void placeAnchor(bool set);
     void storeColor(int slot);
     void stepZoom(int delta);
@@ -105,6 +107,7 @@ private:
     // True while the picture shown is one the desktop gave: only then is currentColor a sample.
     bool hasSample() const { return !zoomSource.isNull(); }
 
+    Desktop &desk;
     CAboutDlg *aboutDlg = nullptr;
     CHelpDlg *helpDlg = nullptr;
     COptionsDlg *optionsDlg = nullptr;
@@ -142,6 +145,6 @@ private:
     int zoomFactor = 9;
     int zoomSpan = 19;
     int screenCount = 0;
-    QList<QPointer<QScreen>> screens; // a screen unplugged meanwhile reads as null
-    QList<QRect> screenRects;         // monitor rectangles, in monitor-number order
+    QList<QRect> screenRects;   // monitor rectangles, in monitor-number order, the desktop's
+    int screenRectsVersion = 0; // the desktop's layoutVersion() they were read at
 };

@@ -208,5 +208,13 @@ Relative: X , Y</translation>
         <source>Le bureau partage l'écran mais n'en envoie aucune image : la loupe n'a rien à montrer. Relancez la loupe, ou ouvrez une session X11.</source>
         <translation>The desktop shares the screen but sends no pictures of it: the magnifier has nothing to show. Start the magnifier again, or log in to an X11 session.</translation>
     </message>
+    <message>
+        <source>Le portail de partage d'écran n'a pas répondu à temps : l'écran ne peut pas être lu. Relancez la loupe une fois le bureau prêt, ou ouvrez une session X11.</source>
+        <translation>The screen-sharing portal did not answer in time: the screen cannot be read. Start the magnifier again once the desktop has settled, or log in to an X11 session.</translation>
+    </message>
+    <message>
+        <source>Cette session Wayland demande le portail de partage d'écran, que cette version de la loupe ne sait pas utiliser : l'écran ne peut pas être lu. Installez une version qui le prend en charge, ou ouvrez une session X11.</source>
+        <translation>This Wayland session needs the screen-sharing portal, which this build of the magnifier cannot use: the screen cannot be read. Install a build that supports it, or log in to an X11 session.</translation>
+    </message>
 </context>
 </TS>

@@ -10,6 +10,8 @@ const QString gridType = QStringLiteral("Grid type");
 const QString showFx = QStringLiteral("Show FX");
 const QString fxInHexa = QStringLiteral("FX in Hexa");
 const QString language = QStringLiteral("Language");
+const QString portalGroup = QStringLiteral("Portal");
+const QString restoreToken = QStringLiteral("Restore token");
 
 QString colorKey(int slot)
 {

@@ -19,4 +19,9 @@ extern const QString language;
 // "Color F1" .. "Color F12" for slot 0 .. 11.
 QString colorKey(int slot);
 
+// Beside the preferences, in a group of its own: the token a desktop portal gave to restore
+// its screen-sharing session without asking again (text).
+extern const QString portalGroup;
+extern const QString restoreToken;
+
 } // namespace prefs

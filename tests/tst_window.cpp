@@ -5,6 +5,7 @@
 
 #include "dialogs/version.h"
 #include "magnifier/magnify.h"
+#include "desktop/monitorlayout.h"
 #include "magnifier/monitors.h"
 #include "settings/preferences.h"
 #include "support/testsupport.h"
@@ -39,7 +40,7 @@ int runScripted(const std::function<void(VikaroProbe &, int)> &script)
 {
     CData store;
     int passes = 0;
-    runPasses(store, [&](Vikaro &window) {
+    runPasses(store, desktop(), [&](Vikaro &window) {
         VikaroProbe probe(window);
         script(probe, passes++);
         return QTest::currentTestFailed() ? 0 : window.result();
@@ -254,15 +255,14 @@ private slots:
                        {"0 160 255, no monitor left after an unplug", 0x00A0FFu, {"#00A0FF   #0AF", "  0,160,255", "0,160,255", "[1]    30     40"}, 0x00AAFFu, {30, 40}, {}}});
     }
     // The texts and swatches a tick shows, and what Ctrl+D (modifiers being ignored) and X copy.
-    // The screen objects are gone as after an unplug; the rectangles stay.
+    // The monitors are the desktop's.
     void tick()
     {
         QFETCH(Tick, row);
         fake->picture = QImage(row.pointer.x() + 40, row.pointer.y() + 40, QImage::Format_RGB32);
         fake->picture.fill(row.rgb);
+        fake->setMonitors(row.monitors);
         VikaroProbe w;
-        w.screenRects() = row.monitors;
-        w.screens() = QVector<QPointer<QScreen>>(row.monitors.size()).toList();
         fake->cursor = row.pointer;
         w.tick();
         QCOMPARE((QStringList{w.hexLabel()->text(), w.decLabel()->text(), w.positionLabel()->text()}),

@@ -37,9 +37,26 @@ void prepareTestProcess()
     storeSettingsUnder(sandbox::folder());
 }
 
-QImage FakeDesktop::grab(QScreen *, const QRect &rect)
+namespace {
+
+std::unique_ptr<Desktop> &current()
 {
-    return picture.copy(rect); // black beyond the picture
+    static std::unique_ptr<Desktop> instance;
+    return instance;
+}
+
+} // namespace
+
+Desktop &desktop()
+{
+    if (!current())
+        current() = createPlatformDesktop();
+    return *current();
+}
+
+void setDesktop(std::unique_ptr<Desktop> replacement)
+{
+    current() = std::move(replacement);
 }
 
 QImage patternPicture(const QSize &size)

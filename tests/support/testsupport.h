@@ -23,14 +23,23 @@ void setRaw(const QString &key, const QString &text);
 } // namespace sandbox
 void storeSettingsUnder(const QString &folder);
 
+// The desktop the tests' windows show: the platform's own unless replaced.
+Desktop &desktop();
+// Replaces it; null goes back to the platform's own.
+void setDesktop(std::unique_ptr<Desktop> replacement);
+
 // A desktop of one picture at (0, 0), black around it, whose pointer moves only when told.
 struct FakeDesktop : Desktop
 {
     QPoint cursorPos() override { return cursor; }
     void setCursorPos(const QPoint &p) override { cursor = p; }
-    QImage grab(QScreen *screen, const QRect &rect) override;
+    QImage grab(const QRect &rect) override { return picture.copy(rect); } // black beyond the picture
+    QList<QRect> monitors() override { return rects; }
+    // New monitors, seen by the window at its next tick.
+    void setMonitors(const QList<QRect> &monitors) { rects = monitors; layoutChanged(); }
     QImage picture;
     QPoint cursor;
+    QList<QRect> rects = Desktop::monitors();
 };
 
 // A picture whose every pixel differs from its neighbours.

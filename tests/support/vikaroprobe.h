@@ -7,13 +7,16 @@
 #include "magnifier/colorswatch.h"
 #include "magnifier/picturelabel.h"
 #include "magnifier/textlabel.h"
+#include "desktop/desktop.h"
 #include "magnifier/vikaro.h"
+
+Desktop &desktop(); // support/testsupport.h
 
 // Lets tests read and drive the main window's insides. Built without a window, it owns a fresh one.
 class VikaroProbe
 {
 public:
-    VikaroProbe() : own(std::make_unique<Vikaro>()), w(*own) {}
+    VikaroProbe() : own(std::make_unique<Vikaro>(desktop())), w(*own) {}
     explicit VikaroProbe(Vikaro &window) : w(window) {}
     Vikaro *window() const { return &w; }
 
@@ -26,7 +29,6 @@ public:
     QImage picture() const { return w.zoomLabel->picture().toImage(); }
     QTimer *timer() const { return w.timer; }
     QList<QRect> &screenRects() { return w.screenRects; }
-    QList<QPointer<QScreen>> &screens() { return w.screens; }
 
     QLabel *hexLabel() const { return w.hexLabel; }
     QLabel *decLabel() const { return w.decLabel; }
