@@ -5,7 +5,6 @@
 
 #include "dialogs/version.h"
 #include "magnifier/magnify.h"
-#include "desktop/monitorlayout.h"
 #include "magnifier/monitors.h"
 #include "settings/preferences.h"
 #include "support/testsupport.h"
@@ -232,17 +231,6 @@ private slots:
             QCOMPARE(w.window()->windowTitle(), QString("Vikaro */%1").arg(row.factor));
             QCOMPARE(w.zoomLabel()->size(), QSize(row.side, row.side));
             QVERIFY(w.window()->minimumSize() == QSize(extended ? 405 : 205, 362) && w.window()->maximumSize() == w.window()->minimumSize());
-        }
-    }
-
-    void monitorNumbering()
-    {
-        for (const auto &[names, order] : std::vector<std::pair<QStringList, QList<int>>>{
-                 {{"DISPLAY2", "DISPLAY1"}, {1, 0}}, {{"D1", "D3"}, {0, 1}}, {{"HDMI-1", "DP-1", "eDP-1"}, {0, 1, 2}}}) {
-            QList<ScreenDesc> screens;
-            for (const QString &name : names)
-                screens.append({name, QRect()});
-            QCOMPARE(monitorOrder(screens), order); // by the names' last digits, else (a gap, a repeat) the toolkit's order
         }
     }
 
