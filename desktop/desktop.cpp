@@ -21,6 +21,14 @@ QList<QRect> Desktop::monitors()
     return ordered;
 }
 
+QImage Desktop::newSquare(const QSize &size, bool black)
+{
+    QImage square(size, QImage::Format_RGB32);
+    if (black)
+        square.fill(Qt::black);
+    return square;
+}
+
 void Desktop::setProblemListener(ProblemListener newListener)
 {
     listener = std::move(newListener);

@@ -47,6 +47,9 @@ public:
     // A null image when the desktop has no picture to give (not yet, or no longer): black is
     // never passed off as the screen.
     virtual QImage grab(const QRect &rect) = 0;
+    // The picture a grab returns, of `size`: opaque black where no monitor is, unless the caller
+    // fills every pixel itself (`black` false).
+    static QImage newSquare(const QSize &size, bool black = true);
 
     // The monitors in global device pixels, in monitor-number order (the toolkit's screens
     // unless the desktop knows better). When they change, layoutVersion() does.

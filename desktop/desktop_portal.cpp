@@ -70,8 +70,7 @@ public:
     {
         if (!isReady())
             return QImage();
-        QImage square(rect.size(), QImage::Format_RGB32);
-        square.fill(Qt::black);
+        QImage square = newSquare(rect.size());
         for (const auto &monitor : streams->streams())
             if (monitor->rect().intersects(rect) && !monitor->copyInto(square, rect))
                 return QImage();

@@ -14,8 +14,7 @@ namespace {
 // missing. Paint what was grabbed where it belongs in a full black square.
 QImage placedOnBlack(const QPixmap &grabbed, const QRect &rect, const QRect &desktopArea)
 {
-    QImage square(rect.size(), QImage::Format_RGB32);
-    square.fill(Qt::black);
+    QImage square = Desktop::newSquare(rect.size());
     const QRect onDesktop = rect.intersected(desktopArea);
     if (grabbed.isNull() || onDesktop.isEmpty())
         return square;

@@ -168,13 +168,11 @@ public:
     // Clipped to the desktop the toolkit knows, like the toolkit's own grab.
     QImage grab(const QRect &rect) override
     {
-        QImage square(rect.size(), QImage::Format_RGB32);
         const QScreen *screen = QGuiApplication::primaryScreen();
         const QRect part = screen ? rect.intersected(screen->virtualGeometry()) : QRect();
-        if (part != rect)
-            square.fill(Qt::black);
+        QImage square = newSquare(rect.size(), part != rect);
         if (!part.isEmpty() && !fetch(square, part, part.topLeft() - rect.topLeft()))
-            square.fill(Qt::black);
+            return newSquare(rect.size());
         return square;
     }
 
