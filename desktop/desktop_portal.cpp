@@ -110,10 +110,14 @@ private:
         stopStreams();
     }
 
-    void onStarted(const QDBusUnixFileDescriptor &fd, const QList<PortalStream> &places)
+    // Monitors are numbered left to right, then top to bottom: the portal's order is its own.
+    void onStarted(const QDBusUnixFileDescriptor &fd, QList<PortalStream> places)
     {
         if (ended)
             return;
+        std::stable_sort(places.begin(), places.end(), [](const PortalStream &a, const PortalStream &b) {
+            return qMakePair(a.layout.x(), a.layout.y()) < qMakePair(b.layout.x(), b.layout.y());
+        });
         streams = new ScreenStreams(fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 3), places, this);
         const auto failed = [](const auto &monitor) { return monitor->failed(); };
         if (streams->streams().empty() || std::any_of(streams->streams().begin(), streams->streams().end(), failed)) {
@@ -160,7 +164,8 @@ private:
             const QPointF scale = scales[int(i)].isNull() ? QPointF(1, 1) : scales[int(i)];
             const QSize layoutSize(qRound(sizes[int(i)].width() / scale.x()), qRound(sizes[int(i)].height() / scale.y()));
             all[i]->setDevicePosition(placed[int(i)].topLeft());
-            scaled.append({QRect(layouts[int(i)].topLeft(), layoutSize), placed[int(i)]});
+            const QSize accepted = layouts[int(i)].isEmpty() ? layoutSize : layouts[int(i)].size();
+            scaled.append({QRect(layouts[int(i)].topLeft(), layoutSize), placed[int(i)], accepted});
         }
         layoutChanged();
     }

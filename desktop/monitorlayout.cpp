@@ -107,10 +107,10 @@ QVector<PointerMotion> motionsTo(const QList<ScaledMonitor> &monitors, const QPo
 {
     for (int i = 0; i < monitors.size(); ++i) {
         const ScaledMonitor &m = monitors[i];
-        if (!m.device.contains(target) || m.logical.isEmpty())
+        if (!m.device.contains(target) || m.logical.isEmpty() || m.accepted.isEmpty())
             continue;
         const QPoint local = target - m.device.topLeft();
-        const QPoint taken(std::min(local.x(), m.logical.width() - 1), std::min(local.y(), m.logical.height() - 1));
+        const QPoint taken(std::min(local.x(), m.accepted.width() - 1), std::min(local.y(), m.accepted.height() - 1));
         if (taken == local)
             return {{true, i, QPointF(local)}};
         const QPointF scale(double(m.device.width()) / m.logical.width(), double(m.device.height()) / m.logical.height());

@@ -36,12 +36,14 @@ QList<QRect> deviceLayout(const QList<QRect> &logical, const QList<QSize> &devic
 // The pixel of `monitors` nearest to `p` (itself when on one); `p` when there are none.
 QPoint nearestPixel(const QList<QRect> &monitors, const QPoint &p);
 
-// A monitor as the remote-desktop portal knows it (logical pixels) and as the magnifier places
-// it (global device pixels).
+// A monitor as the compositor lays it out (logical pixels), as the magnifier places it (global
+// device pixels), and the positions the remote-desktop portal lets through to it: those inside
+// its size when the session started (its layout size then), in device pixels of the stream.
 struct ScaledMonitor
 {
     QRect logical;
     QRect device;
+    QSize accepted;
 };
 
 // One call to the remote-desktop portal.
@@ -54,6 +56,6 @@ struct PointerMotion
 
 // The calls that put the pointer on device pixel `target`, which lies on one of `monitors`
 // (none otherwise). An absolute move takes the stream's device pixels but is refused beyond
-// the monitor's logical size: there, an absolute move to the nearest pixel it takes is followed
-// by a relative one, in logical pixels, to the target.
+// what the portal accepts (on a scaled monitor, or one grown since): there, an absolute move to
+// the nearest pixel it takes is followed by a relative one, in logical pixels, to the target.
 QVector<PointerMotion> motionsTo(const QList<ScaledMonitor> &monitors, const QPoint &target);

@@ -1,13 +1,16 @@
 // A stand-in for the desktop portal on tests/portal-run.sh's private session bus, serving
-// ScreenCast and RemoteDesktop as a compositor's portal does. Its monitors (0,0 640x480 and
-// 640,0 320x240) show standInPixel() over PipeWire, the pointer in every buffer's cursor metadata.
-// Options: --refuse (at Start), --no-remote-desktop, --no-cursor (no metadata cursor mode),
-// --no-cursor-meta (the mode offered, never sent), --no-pictures (cursor-only buffers, as a
-// headless compositor may send), --pointer X,Y (otherwise unknown until it first moves).
-// Pictures come 5 times a second, so that a reader PipeWire lets in late gets one, until the
-// pointer first moves: then only the pointer changes. Writes "ready NODE1 NODE2", "issued TOKEN",
-// "offered TOKEN" and "move NODE X Y" (stream coordinates). When its standard input closes, the
-// streams end and the session is closed.
+// ScreenCast and RemoteDesktop as a compositor's portal does. Its monitors (640x480 and 320x240
+// device pixels, side by side) show standInPixel() at global device coordinates, 5 times a second
+// until the pointer first moves (so that a reader PipeWire lets in late gets one), the pointer in
+// every buffer's cursor metadata; Start lists them last first, in logical pixels (device / scale).
+// Options: --refuse, --no-remote-desktop, --no-cursor, --no-cursor-meta, --no-pictures (cursor-only
+// buffers), --pictures-after MS, --pointer X,Y, --scale A,B, --second-response, --hold-consent,
+// --stranger (another connection forges Start's Response, then Session.Closed), --bad-start KIND
+// (see spoiled()). Commands on standard input, each answered "done COMMAND": die, destroy-streams,
+// close-session, resize W H, short-chunk, negative-stride, bad-stride, grant. Writes "ready NODE1
+// NODE2", "issued T", "offered T", "asking", "forged response|closed", "move NODE X Y", "rel DX DY",
+// "refused X Y", "pointer X Y" (global device pixels). The end of its input ends the streams and
+// closes the session.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -16,6 +19,7 @@
 #include <QDBusMetaType>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
+#include <QFile>
 #include <QRect>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -28,18 +32,39 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
+
+namespace {
+
+// A structure of one field, where a caller expects a stream or a point.
+template <typename T>
+struct Lone
+{
+    T value;
+    friend QDBusArgument &operator<<(QDBusArgument &a, const Lone &l) { a.beginStructure(); a << l.value; a.endStructure(); return a; }
+    friend const QDBusArgument &operator>>(const QDBusArgument &a, Lone &l) { a.beginStructure(); a >> l.value; a.endStructure(); return a; }
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Lone<uint>)
+Q_DECLARE_METATYPE(Lone<int>)
 
 namespace {
 
 // A stream as ScreenCast's Start describes it: its PipeWire node and its properties.
 using Stream = QPair<uint, QVariantMap>;
+using StringStream = QPair<uint, QMap<QString, QString>>;
 const QString deskPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString screenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 // A compositor offers room for a 384x384 cursor bitmap, no less and no more.
 constexpr int cursorMetaSize = sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 384 * 384 * 4;
+// Past a short chunk's end the picture goes on in a colour standInPixel() never gives.
+constexpr uint32_t pastChunk = 0xff00ff00;
 
 // The colour at global (x, y): never black, and unlike any other pixel below 2048x2048.
 uint32_t standInPixel(int x, int y)
@@ -53,9 +78,50 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
+QString option(const QStringList &args, const QString &name)
+{
+    return args.contains(name) ? args.value(args.indexOf(name) + 1) : QString();
+}
+
+// Where the portal puts a caller's request or session: named for the caller and its token.
+QString handlePath(const QDBusMessage &m, const QString &kind, const QVariant &token)
+{
+    return deskPath + '/' + kind + '/' + m.service().mid(1).replace('.', '_') + '/' + token.toString();
+}
+
+QDBusMessage response(const QString &request, uint code, const QVariantMap &results)
+{
+    return QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response") << code << results;
+}
+
+// Start's streams (the last monitor first) with the right outer type and the wrong insides, as
+// `kind` says; faults of position and size are monitor 1's.
+QVariant spoiled(const QString &kind, QList<Stream> streams)
+{
+    const uint last = streams[0].first, first = streams[1].first;
+    if (kind == "streams-au")
+        return QVariant::fromValue(QList<uint>{last, first});
+    if (kind == "streams-a(u)")
+        return QVariant::fromValue(QList<Lone<uint>>{{last}, {first}});
+    if (kind == "streams-a(ua{ss})")
+        return QVariant::fromValue(QList<StringStream>{{last, {{"size", "320x240"}}}, {first, {{"size", "640x480"}}}});
+    if (kind == "streams-string")
+        return QStringLiteral("%1 %2").arg(last).arg(first);
+    if (kind == "position-struct1")
+        streams[1].second["position"] = QVariant::fromValue(Lone<int>{0});
+    else if (kind == "position-huge")
+        streams[1].second["position"] = QPoint(2147483600, 0);
+    else if (kind == "size-negative")
+        streams[1].second["size"] = QSize(-640, 480);
+    else
+        qFatal("portal-standin: no such --bad-start");
+    return QVariant::fromValue(streams);
+}
+
 struct Monitor
 {
-    QRect rect;
+    QRect rect; // global device pixels
+    double scale = 1;
     pw_stream *stream = nullptr;
     spa_hook listener{};
     bool wantPicture = false;
@@ -66,26 +132,41 @@ uint node(const Monitor &m)
     return m.stream ? pw_stream_get_node_id(m.stream) : SPA_ID_INVALID;
 }
 
+class StandIn;
+StandIn *standIn = nullptr;
+
 class StandIn : public QDBusVirtualObject
 {
 public:
-    const bool refuse, remote, cursorMode, cursorMeta, pictures;
+    const bool refuse, remote, cursorMode, cursorMeta, secondResponse, holdConsent;
+    const QString badStart;
+    bool pictures, shortChunk = false, negativeStride = false, badStride = false;
     std::optional<QPoint> pointer;
     Monitor monitors[2] = {{QRect(0, 0, 640, 480)}, {QRect(640, 0, 320, 240)}};
+    std::optional<QDBusConnection> stranger;
     QString session;
     bool sessionIsRemote = false, persist = false;
     int tokens = 0;
-    QList<QDBusMessage> signalsAfterReply;
+    QList<QSize> startedSizes;
+    QList<QDBusMessage> responses, held;
+    QStringList afterReply;
     QTimer *frames = new QTimer(this);
 
     explicit StandIn(const QStringList &args)
         : refuse(args.contains("--refuse")), remote(!args.contains("--no-remote-desktop")),
           cursorMode(!args.contains("--no-cursor")), cursorMeta(cursorMode && !args.contains("--no-cursor-meta")),
-          pictures(!args.contains("--no-pictures"))
+          secondResponse(args.contains("--second-response")), holdConsent(args.contains("--hold-consent")),
+          badStart(option(args, "--bad-start")), pictures(!args.contains("--no-pictures") && !args.contains("--pictures-after"))
     {
-        const QStringList xy = args.value(args.indexOf("--pointer") + 1).split(',');
+        const QStringList xy = option(args, "--pointer").split(','), scales = option(args, "--scale").split(',');
         if (args.contains("--pointer"))
             pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
+        for (int i : {0, 1})
+            monitors[i].scale = args.contains("--scale") ? scales.value(i).toDouble() : 1;
+        if (args.contains("--pictures-after"))
+            QTimer::singleShot(option(args, "--pictures-after").toInt(), this, [this] { pictures = true, send(true); });
+        if (args.contains("--stranger"))
+            stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "stranger");
         connect(frames, &QTimer::timeout, this, [this] { send(true); });
         frames->start(200);
     }
@@ -99,21 +180,34 @@ public:
         say(QStringLiteral("ready %1 %2").arg(node(monitors[0])).arg(node(monitors[1])));
     }
 
+    // Side by side like the devices, each its device size / scale.
+    QRect logicalRect(int i) const
+    {
+        const auto size = [](const Monitor &m) { return (QSizeF(m.rect.size()) / m.scale).toSize(); };
+        return QRect(QPoint(i ? size(monitors[0]).width() : 0, 0), size(monitors[i]));
+    }
+
     // A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata
-    // alone, its picture marked corrupted and blanked so that a reader who shows it is caught.
+    // alone, its picture marked corrupted and blanked so that a reader who shows it is caught. A
+    // picture waits for the buffers negotiated for its size, which have exactly that size.
     void process(Monitor &m)
     {
         pw_buffer *b = pw_stream_dequeue_buffer(m.stream);
         if (!b)
             return;
-        const bool picture = std::exchange(m.wantPicture, false);
-        const int width = m.rect.width(), height = m.rect.height();
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                static_cast<uint32_t *>(b->buffer->datas[0].data)[y * width + x] =
-                    picture ? standInPixel(m.rect.x() + x, m.rect.y() + y) : 0;
-        *b->buffer->datas[0].chunk = spa_chunk{0, picture ? uint32_t(width * height * 4) : 0, width * 4,
-                                               picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
+        spa_data &d = b->buffer->datas[0];
+        const int width = m.rect.width(), height = m.rect.height(), row = width * 4;
+        const bool picture = m.wantPicture && d.maxsize == uint32_t(row * height);
+        m.wantPicture &= !picture;
+        const uint32_t size = picture ? uint32_t(row * height) >> int(shortChunk) : 0;
+        for (int i = 0; i < (picture ? width * height : int(d.maxsize / 4)); ++i) {
+            const int y = negativeStride ? height - 1 - i / width : i / width;
+            static_cast<uint32_t *>(d.data)[i] =
+                !picture ? 0 : uint32_t(i) * 4 < size ? standInPixel(m.rect.x() + i % width, m.rect.y() + y) : pastChunk;
+        }
+        const int32_t stride = !picture ? row : badStride ? width * 2 : negativeStride ? -row : row;
+        *d.chunk = spa_chunk{picture && stride < 0 ? uint32_t(row * (height - 1)) : 0, size, stride,
+                             picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
         const QPoint at = pointer && m.rect.contains(*pointer) ? *pointer - m.rect.topLeft() : QPoint(-1, -1);
         if (void *c = spa_buffer_find_meta_data(b->buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)))
             *static_cast<spa_meta_cursor *>(c) = spa_meta_cursor{at.x() >= 0 ? 1u : 0u, 0, {at.x(), at.y()}, {0, 0}, 0};
@@ -133,8 +227,9 @@ public:
     {
         const QVariantList a = m.arguments();
         bus.send(answer(m, a, qdbus_cast<QVariantMap>(a.value(m.member() == "CreateSession" ? 0 : 1))));
-        for (const QDBusMessage &s : std::exchange(signalsAfterReply, {}))
-            bus.send(s);
+        release(std::exchange(responses, {}), m.member() == "Start");
+        for (const QString &line : std::exchange(afterReply, {}))
+            say(line);
         return true;
     }
 
@@ -147,8 +242,7 @@ public:
         if (m.path() != deskPath || properties(iface).isEmpty())
             return m.createErrorReply(QDBusError::UnknownObject, m.path());
         if (member == "CreateSession") {
-            session = deskPath + "/session/" + m.service().mid(1).replace('.', '_') + '/'
-                    + options.value("session_handle_token").toString();
+            session = handlePath(m, "session", options.value("session_handle_token"));
             sessionIsRemote = iface == remoteDesktop;
             persist = false;
             return request(m, options, 0, {{"session_handle", session}});
@@ -168,41 +262,111 @@ public:
         if (member == "OpenPipeWireRemote")
             return m.createReply(QVariant::fromValue(pipeWireRemote()));
         if (member == "NotifyPointerMotionAbsolute" && sessionIsRemote)
-            return move(m, a.value(2).toUInt(), QPointF(a.value(3).toDouble(), a.value(4).toDouble()));
+            return moveTo(m, a.value(2).toUInt(), a.value(3).toDouble(), a.value(4).toDouble());
+        if (member == "NotifyPointerMotion" && sessionIsRemote)
+            return moveBy(m, a.value(2).toDouble(), a.value(3).toDouble());
         return m.createErrorReply(QDBusError::AccessDenied, "Invalid state for " + member);
     }
 
-    QDBusMessage request(const QDBusMessage &m, const QVariantMap &options, uint response, const QVariantMap &results)
+    QDBusMessage request(const QDBusMessage &m, const QVariantMap &options, uint code, const QVariantMap &results)
     {
-        const QString handle = deskPath + "/request/" + m.service().mid(1).replace('.', '_') + '/'
-                             + options.value("handle_token").toString();
-        signalsAfterReply << (QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response")
-                              << response << results);
+        const QString handle = handlePath(m, "request", options.value("handle_token"));
+        for (int copies = secondResponse ? 2 : 1; copies > 0; --copies)
+            responses << response(handle, code, results);
         return m.createReply(QVariant::fromValue(QDBusObjectPath(handle)));
     }
 
     QDBusMessage start(const QDBusMessage &m, const QVariantMap &options)
     {
-        if (refuse)
-            return request(m, options, 1, {});
+        if (stranger)
+            forge(response(handlePath(m, "request", options.value("handle_token")), 0,
+                           {{"streams", QVariant::fromValue(QList<uint>{node(monitors[0]), node(monitors[1])})}}),
+                  "response");
+        const QDBusMessage reply = refuse ? request(m, options, 1, {}) : request(m, options, 0, started());
+        if (holdConsent) {
+            held = std::exchange(responses, {});
+            say("asking");
+        }
+        return reply;
+    }
+
+    QVariantMap started()
+    {
         QList<Stream> streams;
-        for (const Monitor &monitor : monitors)
-            streams << Stream{node(monitor), {{"position", monitor.rect.topLeft()}, {"size", monitor.rect.size()}, {"source_type", 1u}}};
-        QVariantMap results{{"streams", QVariant::fromValue(streams)}};
+        for (int i : {1, 0}) // as GNOME's portal was seen to list them
+            streams << Stream{node(monitors[i]), {{"position", logicalRect(i).topLeft()}, {"size", logicalRect(i).size()}, {"source_type", 1u}}};
+        startedSizes = {logicalRect(1).size(), badStart == "size-negative" ? QSize(-640, 480) : logicalRect(0).size()};
+        QVariantMap results{{"streams", badStart.isEmpty() ? QVariant::fromValue(streams) : spoiled(badStart, streams)}};
         if (sessionIsRemote)
             results["devices"] = 2u;
         if (persist)
             say("issued " + (results["restore_token"] = "token-" + QString::number(getpid()) + '-' + QString::number(++tokens)).toString());
-        return request(m, options, 0, results);
+        return results;
     }
 
-    QDBusMessage move(const QDBusMessage &m, uint stream, const QPointF &to)
+    // Responses out; after Start's, the stranger closes the session.
+    void release(const QList<QDBusMessage> &out, bool ofStart)
     {
-        say(QStringLiteral("move %1 %2 %3").arg(stream).arg(to.x()).arg(to.y()));
-        pointer = monitors[node(monitors[1]) == stream].rect.topLeft() + to.toPoint();
+        for (const QDBusMessage &message : out)
+            QDBusConnection::sessionBus().send(message);
+        if (ofStart && stranger && !out.isEmpty())
+            forge(closed(), "closed");
+    }
+
+    // The stranger's message reaches its readers after all that the portal sent before it, and
+    // before all that the portal sends next.
+    void forge(const QDBusMessage &message, const QString &what)
+    {
+        // A call answered by the bus comes back after all the caller sent before it was passed on.
+        const auto flush = [](const QDBusConnection &bus) {
+            bus.call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
+        };
+        flush(QDBusConnection::sessionBus());
+        stranger->send(message);
+        flush(*stranger);
+        say("forged " + what);
+    }
+
+    // xdg-desktop-portal lets through any position inside the logical size some stream had at
+    // Start, whichever stream the caller names; the compositor takes it in device pixels, and
+    // ignores a stream it does not know.
+    QDBusMessage moveTo(const QDBusMessage &m, uint stream, double x, double y)
+    {
+        const auto inside = [x, y](const QSize &s) { return x >= 0 && x < s.width() && y >= 0 && y < s.height(); };
+        if (std::none_of(startedSizes.cbegin(), startedSizes.cend(), inside)) {
+            afterReply << QStringLiteral("refused %1 %2").arg(x).arg(y);
+            return m.createErrorReply(QDBusError::Failed, "Invalid position");
+        }
+        afterReply << QStringLiteral("move %1 %2 %3").arg(stream).arg(x).arg(y);
+        for (const Monitor &monitor : monitors)
+            if (node(monitor) == stream)
+                moved(monitor.rect.topLeft() + QPoint(int(x), int(y)));
+        return m.createReply();
+    }
+
+    // In logical pixels, from (0,0) while the pointer is unknown, kept on the monitor it ends over
+    // (from the seam on, monitor 2).
+    QDBusMessage moveBy(const QDBusMessage &m, double dx, double dy)
+    {
+        const QPoint at = pointer.value_or(QPoint());
+        const int from = monitors[1].rect.contains(at);
+        const QPointF to = logicalRect(from).topLeft() + QPointF(at - monitors[from].rect.topLeft()) / monitors[from].scale + QPointF(dx, dy);
+        const int i = to.x() >= logicalRect(1).left();
+        const QRectF r = logicalRect(i);
+        const QPointF kept(qBound(r.left(), to.x(), r.right()), qBound(r.top(), to.y(), r.bottom()));
+        const QPointF offset = (kept - r.topLeft()) * monitors[i].scale;
+        afterReply << QStringLiteral("rel %1 %2").arg(dx).arg(dy);
+        moved(monitors[i].rect.topLeft() + QPoint(std::min(int(offset.x()), monitors[i].rect.width() - 1),
+                                                  std::min(int(offset.y()), monitors[i].rect.height() - 1)));
+        return m.createReply();
+    }
+
+    void moved(const QPoint &to)
+    {
+        pointer = to;
+        afterReply << QStringLiteral("pointer %1 %2").arg(to.x()).arg(to.y());
         frames->stop();
         send(false);
-        return m.createReply();
     }
 
     // A connection of its own to the PipeWire daemon, as the portal hands its callers.
@@ -230,42 +394,87 @@ public:
     // Callers find the interfaces in the portal's own description.
     QString introspect(const QString &) const override { return {}; }
 
-    void end()
+    QDBusMessage closed() const
+    {
+        return QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap();
+    }
+
+    // Those that change the pictures send one of each monitor at once, moved pointer or not.
+    void command(const QString &line)
+    {
+        const QStringList words = line.split(' ', Qt::SkipEmptyParts);
+        const QHash<QString, std::function<void()>> commands{
+            {"die", [&] { say("done " + line), _exit(0); }},
+            {"destroy-streams", [this] { end(false); }},
+            {"close-session", [this] { QDBusConnection::sessionBus().send(closed()); }},
+            {"grant", [this] { release(std::exchange(held, {}), true); }},
+            {"short-chunk", [this] { shortChunk = true, send(true); }},
+            {"negative-stride", [this] { negativeStride = true, send(true); }},
+            {"bad-stride", [this] { badStride = true, send(true); }},
+            {"resize", [&] {
+                 monitors[0].rect.setSize(QSize(words.value(1).toInt(), words.value(2).toInt()));
+                 monitors[1].rect.moveLeft(monitors[0].rect.width());
+                 offer(monitors[0]);
+                 send(true);
+             }}};
+        if (!commands.contains(words.value(0)))
+            return say("unknown " + line);
+        commands[words.value(0)]();
+        say("done " + line);
+    }
+
+    // What a monitor's stream offers: its size alone, in shared memory, with room for the pointer.
+    // Once connected, it negotiates its format and buffers anew.
+    void offer(Monitor &m, pw_core *core = nullptr)
+    {
+        uint8_t buffer[1024];
+        spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
+        const spa_rectangle size = SPA_RECTANGLE(uint32_t(m.rect.width()), uint32_t(m.rect.height()));
+        const spa_pod *params[] = {
+            static_cast<spa_pod *>(spa_pod_builder_add_object(
+                &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+                SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+                SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(
+                &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_size,
+                SPA_POD_Int(m.rect.width() * m.rect.height() * 4), SPA_PARAM_BUFFERS_dataType,
+                SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(
+                &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
+                SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
+        if (!core)
+            return (void)(m.stream && pw_stream_update_params(m.stream, params, cursorMeta ? 3 : 2));
+        m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
+        pw_stream_add_listener(m.stream, &m.listener, &streamEvents(), &m);
+        pw_stream_connect(m.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
+                          pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params, cursorMeta ? 3 : 2);
+    }
+
+    static const pw_stream_events &streamEvents()
+    {
+        static pw_stream_events events{};
+        events.version = PW_VERSION_STREAM_EVENTS;
+        events.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
+        // A picture held back for buffers of a new size goes out once they are all in.
+        events.add_buffer = [](void *m, pw_buffer *) {
+            QTimer::singleShot(0, standIn, [m = static_cast<Monitor *>(m)] {
+                if (m->stream && m->wantPicture)
+                    pw_stream_trigger_process(m->stream);
+            });
+        };
+        return events;
+    }
+
+    // Without a session the streams alone end.
+    void end(bool closeSession = true)
     {
         for (Monitor &m : monitors)
-            pw_stream_destroy(std::exchange(m.stream, nullptr));
-        if (!session.isEmpty())
-            QDBusConnection::sessionBus().send(
-                QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap());
+            if (m.stream)
+                pw_stream_destroy(std::exchange(m.stream, nullptr));
+        if (closeSession && !session.isEmpty())
+            QDBusConnection::sessionBus().send(closed());
     }
 };
-
-StandIn *standIn = nullptr;
-
-void connectStream(pw_core *core, Monitor &m)
-{
-    static pw_stream_events events{PW_VERSION_STREAM_EVENTS};
-    events.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
-    m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
-    pw_stream_add_listener(m.stream, &m.listener, &events, &m);
-    uint8_t buffer[1024];
-    spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    spa_rectangle size = SPA_RECTANGLE(uint32_t(m.rect.width()), uint32_t(m.rect.height()));
-    const spa_pod *params[] = {
-        static_cast<spa_pod *>(spa_pod_builder_add_object(
-            &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
-            SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-            SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size))),
-        static_cast<spa_pod *>(spa_pod_builder_add_object(
-            &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_size,
-            SPA_POD_Int(m.rect.width() * m.rect.height() * 4), SPA_PARAM_BUFFERS_dataType,
-            SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
-        static_cast<spa_pod *>(spa_pod_builder_add_object(
-            &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-            SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
-    pw_stream_connect(m.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-                      pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params, standIn->cursorMeta ? 3 : 2);
-}
 
 } // namespace
 
@@ -276,6 +485,11 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     qDBusRegisterMetaType<Stream>();
     qDBusRegisterMetaType<QList<Stream>>();
+    qDBusRegisterMetaType<StringStream>();
+    qDBusRegisterMetaType<QList<StringStream>>();
+    qDBusRegisterMetaType<Lone<uint>>();
+    qDBusRegisterMetaType<QList<Lone<uint>>>();
+    qDBusRegisterMetaType<Lone<int>>();
     StandIn portal(app.arguments());
     standIn = &portal;
     pw_loop *loop = pw_loop_new(nullptr);
@@ -286,7 +500,7 @@ int main(int argc, char *argv[])
     if (!core)
         qFatal("portal-standin: no PipeWire daemon");
     for (Monitor &m : portal.monitors)
-        connectStream(core, m);
+        portal.offer(m, core);
     // The portal shows up on the bus once every stream has its node, ready to be linked.
     const auto ready = [](const Monitor &m) {
         return pw_stream_get_state(m.stream, nullptr) == PW_STREAM_STATE_PAUSED && node(m) != SPA_ID_INVALID;
@@ -294,9 +508,15 @@ int main(int argc, char *argv[])
     while (!ready(portal.monitors[0]) || !ready(portal.monitors[1]))
         pw_loop_iterate(loop, -1);
     portal.announce();
-    QSocketNotifier endOfInput(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&endOfInput, &QSocketNotifier::activated, [&] {
-        endOfInput.setEnabled(false);
+    // A command a line, carried out as it comes.
+    QFile commands;
+    commands.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        const QByteArray line = commands.readLine();
+        if (!line.isEmpty())
+            return portal.command(QString::fromUtf8(line).trimmed());
+        input.setEnabled(false);
         portal.end();
     });
     return app.exec();

@@ -16,8 +16,11 @@ Q_DECLARE_METATYPE(PointerMotion)
 namespace {
 
 // 2x beside 1x, the second listed first as GNOME was seen to; and one at 1.5x (1704x1065).
-const QList<ScaledMonitor> mixed{{{1280, 0, 1280, 800}, {2560, 0, 1280, 800}}, {{0, 0, 1280, 800}, {0, 0, 2560, 1600}}};
-const QList<ScaledMonitor> fractional{{{0, 0, 1704, 1065}, {0, 0, 2560, 1600}}};
+const QList<ScaledMonitor> mixed{{{1280, 0, 1280, 800}, {2560, 0, 1280, 800}, {1280, 800}},
+                                 {{0, 0, 1280, 800}, {0, 0, 2560, 1600}, {1280, 800}}};
+const QList<ScaledMonitor> fractional{{{0, 0, 1704, 1065}, {0, 0, 2560, 1600}, {1704, 1065}}};
+// Grown from 640x480 to 800x600 since the session started.
+const QList<ScaledMonitor> grown{{{0, 0, 800, 600}, {0, 0, 800, 600}, {640, 480}}};
 
 PointerMotion absolute(int monitor, QPointF to) { return {true, monitor, to}; }
 PointerMotion relative(QPointF by) { return {false, 0, by}; }
@@ -79,6 +82,8 @@ private slots:
         QTest::newRow("1x neighbour's first pixel") << mixed << QPoint(2560, 10) << Motions{absolute(0, {0, 10})};
         QTest::newRow("1.5x, beyond its layout size") << fractional << QPoint(2000, 1200)
             << Motions{absolute(0, {1703, 1064}), relative({297 * 1704 / 2560.0, 136 * 1065 / 1600.0})};
+        QTest::newRow("grown monitor, beyond its first size") << grown << QPoint(701, 500)
+            << Motions{absolute(0, {639, 479}), relative({62, 21})};
         QTest::newRow("on no monitor: no move") << mixed << QPoint(2600, 900) << Motions{};
     }
     void motionsTo()
