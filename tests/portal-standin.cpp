@@ -1,24 +1,16 @@
 // A stand-in for the desktop portal on tests/portal-run.sh's private session bus, serving
-// ScreenCast and RemoteDesktop as a compositor's portal does. Monitor 1 is 640x480 device pixels
-// at (0,0), monitor 2 320x240 right of it; every picture shows standInPixel() at global device
-// coordinates, the pointer (global device pixels) in every buffer's cursor metadata. Start lists
-// the streams last monitor first, their position and size in logical pixels: device size / scale,
-// rounded, side by side. Pictures come 5 times a second, so that a reader PipeWire lets in late
-// gets one, until the pointer first moves: then only the pointer changes.
-// Options: --refuse (at Start), --no-remote-desktop, --no-cursor (no metadata cursor mode),
-// --no-cursor-meta (the mode offered, never sent), --no-pictures (cursor-only buffers, as a
-// headless compositor may send), --pictures-after MS (cursor-only until then), --pointer X,Y
-// (otherwise unknown until it first moves), --scale A,B (monitor 1's and 2's), --second-response
-// (every Response twice), --hold-consent (Start's Response waits for "grant"), --bad-start KIND
-// (Start's streams malformed: streams-au, streams-a(u), streams-a(ua{ss}), streams-string, or
-// on monitor 1's stream position-struct1, position-huge, size-negative), --stranger (a second
-// connection forges a Response before Start's and Session.Closed right after it).
-// Commands on standard input, each answered "done COMMAND": die, destroy-streams, close-session,
-// resize W H (monitor 1's device size), short-chunk, negative-stride, bad-stride (from then on, in
-// every picture), grant. Writes "ready NODE1 NODE2", "issued TOKEN", "offered TOKEN", "asking",
-// "forged response", "forged closed", "move NODE X Y" (stream device pixels), "rel DX DY"
-// (logical), "refused X Y" and "pointer X Y" (global device pixels). When its standard input
-// closes, the streams end and the session is closed.
+// ScreenCast and RemoteDesktop as a compositor's portal does. Its monitors (640x480 and 320x240
+// device pixels, side by side) show standInPixel() at global device coordinates, 5 times a second
+// until the pointer first moves (so that a reader PipeWire lets in late gets one), the pointer in
+// every buffer's cursor metadata; Start lists them last first, in logical pixels (device / scale).
+// Options: --refuse, --no-remote-desktop, --no-cursor, --no-cursor-meta, --no-pictures (cursor-only
+// buffers), --pictures-after MS, --pointer X,Y, --scale A,B, --second-response, --hold-consent,
+// --stranger (another connection forges Start's Response, then Session.Closed), --bad-start KIND
+// (see spoiled()). Commands on standard input, each answered "done COMMAND": die, destroy-streams,
+// close-session, resize W H, short-chunk, negative-stride, bad-stride, grant. Writes "ready NODE1
+// NODE2", "issued T", "offered T", "asking", "forged response|closed", "move NODE X Y", "rel DX DY",
+// "refused X Y", "pointer X Y" (global device pixels). The end of its input ends the streams and
+// closes the session.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -27,6 +19,7 @@
 #include <QDBusMetaType>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
+#include <QFile>
 #include <QRect>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -40,7 +33,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
+#include <functional>
 #include <cstdio>
 #include <optional>
 
@@ -51,25 +44,9 @@ template <typename T>
 struct Lone
 {
     T value;
+    friend QDBusArgument &operator<<(QDBusArgument &a, const Lone &l) { a.beginStructure(); a << l.value; a.endStructure(); return a; }
+    friend const QDBusArgument &operator>>(const QDBusArgument &a, Lone &l) { a.beginStructure(); a >> l.value; a.endStructure(); return a; }
 };
-
-template <typename T>
-QDBusArgument &operator<<(QDBusArgument &argument, const Lone<T> &lone)
-{
-    argument.beginStructure();
-    argument << lone.value;
-    argument.endStructure();
-    return argument;
-}
-
-template <typename T>
-const QDBusArgument &operator>>(const QDBusArgument &argument, Lone<T> &lone)
-{
-    argument.beginStructure();
-    argument >> lone.value;
-    argument.endStructure();
-    return argument;
-}
 
 } // namespace
 
@@ -84,16 +61,9 @@ using StringStream = QPair<uint, QMap<QString, QString>>;
 const QString deskPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString screenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
-const QStringList startFaults{"streams-au", "streams-a(u)", "streams-a(ua{ss})", "streams-string",
-                              "position-struct1", "position-huge", "size-negative"};
-// What each method takes, as the portal's interfaces declare it.
-const QHash<QString, QString> signatures{
-    {"GetAll", "s"}, {"CreateSession", "a{sv}"}, {"SelectSources", "oa{sv}"}, {"SelectDevices", "oa{sv}"},
-    {"Start", "osa{sv}"}, {"OpenPipeWireRemote", "oa{sv}"}, {"NotifyPointerMotion", "oa{sv}dd"},
-    {"NotifyPointerMotionAbsolute", "oa{sv}udd"}};
 // A compositor offers room for a 384x384 cursor bitmap, no less and no more.
 constexpr int cursorMetaSize = sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 384 * 384 * 4;
-// Where a short chunk ends the picture goes on in a colour standInPixel() never gives.
+// Past a short chunk's end the picture goes on in a colour standInPixel() never gives.
 constexpr uint32_t pastChunk = 0xff00ff00;
 
 // The colour at global (x, y): never black, and unlike any other pixel below 2048x2048.
@@ -110,22 +80,13 @@ void say(const QString &line)
 
 QString option(const QStringList &args, const QString &name)
 {
-    const int at = args.indexOf(name);
-    return at < 0 ? QString() : args.value(at + 1);
+    return args.contains(name) ? args.value(args.indexOf(name) + 1) : QString();
 }
 
-template <typename T>
-void registerWithList()
+// Where the portal puts a caller's request or session: named for the caller and its token.
+QString handlePath(const QDBusMessage &m, const QString &kind, const QVariant &token)
 {
-    qDBusRegisterMetaType<T>();
-    qDBusRegisterMetaType<QList<T>>();
-}
-
-// Once the call returns, the bus has passed on all `bus` sent before: another connection's
-// messages come after them.
-void flush(const QDBusConnection &bus)
-{
-    bus.call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
+    return deskPath + '/' + kind + '/' + m.service().mid(1).replace('.', '_') + '/' + token.toString();
 }
 
 QDBusMessage response(const QString &request, uint code, const QVariantMap &results)
@@ -133,8 +94,9 @@ QDBusMessage response(const QString &request, uint code, const QVariantMap &resu
     return QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response") << code << results;
 }
 
-// Start's streams as KIND spoils them, streams (the last monitor first) changed in place.
-QVariant spoiled(const QString &kind, QList<Stream> &streams)
+// Start's streams (the last monitor first) with the right outer type and the wrong insides, as
+// `kind` says; faults of position and size are monitor 1's.
+QVariant spoiled(const QString &kind, QList<Stream> streams)
 {
     const uint last = streams[0].first, first = streams[1].first;
     if (kind == "streams-au")
@@ -145,13 +107,14 @@ QVariant spoiled(const QString &kind, QList<Stream> &streams)
         return QVariant::fromValue(QList<StringStream>{{last, {{"size", "320x240"}}}, {first, {{"size", "640x480"}}}});
     if (kind == "streams-string")
         return QStringLiteral("%1 %2").arg(last).arg(first);
-    QVariantMap &monitor1 = streams[1].second;
     if (kind == "position-struct1")
-        monitor1["position"] = QVariant::fromValue(Lone<int>{0});
-    if (kind == "position-huge")
-        monitor1["position"] = QPoint(2147483600, 0);
-    if (kind == "size-negative")
-        monitor1["size"] = QSize(-640, 480);
+        streams[1].second["position"] = QVariant::fromValue(Lone<int>{0});
+    else if (kind == "position-huge")
+        streams[1].second["position"] = QPoint(2147483600, 0);
+    else if (kind == "size-negative")
+        streams[1].second["size"] = QSize(-640, 480);
+    else
+        qFatal("portal-standin: no such --bad-start");
     return QVariant::fromValue(streams);
 }
 
@@ -161,7 +124,6 @@ struct Monitor
     double scale = 1;
     pw_stream *stream = nullptr;
     spa_hook listener{};
-    QSize format; // as negotiated
     bool wantPicture = false;
 };
 
@@ -170,29 +132,8 @@ uint node(const Monitor &m)
     return m.stream ? pw_stream_get_node_id(m.stream) : SPA_ID_INVALID;
 }
 
-QSize logicalSize(const Monitor &m)
-{
-    return QSize(qRound(m.rect.width() / m.scale), qRound(m.rect.height() / m.scale));
-}
-
-// What a monitor's stream offers: its own size only, in shared memory, room for the pointer.
-const spa_pod *streamParam(spa_pod_builder &b, const Monitor &m, int which)
-{
-    const spa_rectangle size = SPA_RECTANGLE(uint32_t(m.rect.width()), uint32_t(m.rect.height()));
-    if (which == 0)
-        return static_cast<spa_pod *>(spa_pod_builder_add_object(
-            &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
-            SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-            SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size)));
-    if (which == 1)
-        return static_cast<spa_pod *>(spa_pod_builder_add_object(
-            &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_size,
-            SPA_POD_Int(m.rect.width() * m.rect.height() * 4), SPA_PARAM_BUFFERS_dataType,
-            SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd)));
-    return static_cast<spa_pod *>(spa_pod_builder_add_object(
-        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-        SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)));
-}
+class StandIn;
+StandIn *standIn = nullptr;
 
 class StandIn : public QDBusVirtualObject
 {
@@ -204,7 +145,7 @@ public:
     Monitor monitors[2] = {{QRect(0, 0, 640, 480)}, {QRect(640, 0, 320, 240)}};
     std::optional<QDBusConnection> stranger;
     QString session;
-    bool sessionIsRemote = false, persist = false, consented = false;
+    bool sessionIsRemote = false, persist = false;
     int tokens = 0;
     QList<QSize> startedSizes;
     QList<QDBusMessage> responses, held;
@@ -215,16 +156,13 @@ public:
         : refuse(args.contains("--refuse")), remote(!args.contains("--no-remote-desktop")),
           cursorMode(!args.contains("--no-cursor")), cursorMeta(cursorMode && !args.contains("--no-cursor-meta")),
           secondResponse(args.contains("--second-response")), holdConsent(args.contains("--hold-consent")),
-          badStart(option(args, "--bad-start")),
-          pictures(!args.contains("--no-pictures") && !args.contains("--pictures-after"))
+          badStart(option(args, "--bad-start")), pictures(!args.contains("--no-pictures") && !args.contains("--pictures-after"))
     {
         const QStringList xy = option(args, "--pointer").split(','), scales = option(args, "--scale").split(',');
         if (args.contains("--pointer"))
             pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
         for (int i : {0, 1})
             monitors[i].scale = args.contains("--scale") ? scales.value(i).toDouble() : 1;
-        if (!badStart.isEmpty() && !startFaults.contains(badStart))
-            qFatal("portal-standin: no such --bad-start");
         if (args.contains("--pictures-after"))
             QTimer::singleShot(option(args, "--pictures-after").toInt(), this, [this] { pictures = true, send(true); });
         if (args.contains("--stranger"))
@@ -242,14 +180,16 @@ public:
         say(QStringLiteral("ready %1 %2").arg(node(monitors[0])).arg(node(monitors[1])));
     }
 
+    // Side by side like the devices, each its device size / scale.
     QRect logicalRect(int i) const
     {
-        return QRect(QPoint(i ? logicalSize(monitors[0]).width() : 0, 0), logicalSize(monitors[i]));
+        const auto size = [](const Monitor &m) { return (QSizeF(m.rect.size()) / m.scale).toSize(); };
+        return QRect(QPoint(i ? size(monitors[0]).width() : 0, 0), size(monitors[i]));
     }
 
     // A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata
-    // alone, its picture marked corrupted and blanked so that a reader who shows it is caught.
-    // A picture waits for buffers of its monitor's size.
+    // alone, its picture marked corrupted and blanked so that a reader who shows it is caught. A
+    // picture waits for the buffers negotiated for its size, which have exactly that size.
     void process(Monitor &m)
     {
         pw_buffer *b = pw_stream_dequeue_buffer(m.stream);
@@ -257,7 +197,7 @@ public:
             return;
         spa_data &d = b->buffer->datas[0];
         const int width = m.rect.width(), height = m.rect.height(), row = width * 4;
-        const bool picture = m.wantPicture && m.format == m.rect.size() && d.maxsize >= uint32_t(row * height);
+        const bool picture = m.wantPicture && d.maxsize == uint32_t(row * height);
         m.wantPicture &= !picture;
         const uint32_t size = picture ? uint32_t(row * height) >> int(shortChunk) : 0;
         for (int i = 0; i < (picture ? width * height : int(d.maxsize / 4)); ++i) {
@@ -297,14 +237,16 @@ public:
     QDBusMessage answer(const QDBusMessage &m, const QVariantList &a, const QVariantMap &options)
     {
         const QString member = m.member(), iface = m.interface();
-        if (signatures.contains(member) && m.signature() != signatures[member])
-            return m.createErrorReply(QDBusError::InvalidArgs, member + " takes (" + signatures[member] + ')');
         if (member == "GetAll")
             return m.createReply(QVariant(properties(a.value(0).toString())));
         if (m.path() != deskPath || properties(iface).isEmpty())
             return m.createErrorReply(QDBusError::UnknownObject, m.path());
-        if (member == "CreateSession")
-            return createSession(m, options, iface == remoteDesktop);
+        if (member == "CreateSession") {
+            session = handlePath(m, "session", options.value("session_handle_token"));
+            sessionIsRemote = iface == remoteDesktop;
+            persist = false;
+            return request(m, options, 0, {{"session_handle", session}});
+        }
         if (a.value(0).value<QDBusObjectPath>().path() != session)
             return m.createErrorReply(QDBusError::AccessDenied, "Invalid session");
         if (member == "SelectSources" && sessionIsRemote && options.contains("persist_mode"))
@@ -319,8 +261,6 @@ public:
             return start(m, qdbus_cast<QVariantMap>(a.value(2)));
         if (member == "OpenPipeWireRemote")
             return m.createReply(QVariant::fromValue(pipeWireRemote()));
-        if (member.startsWith("NotifyPointerMotion") && sessionIsRemote && !consented)
-            return m.createErrorReply(QDBusError::Failed, "Session doesn't have access to a device of type: pointer");
         if (member == "NotifyPointerMotionAbsolute" && sessionIsRemote)
             return moveTo(m, a.value(2).toUInt(), a.value(3).toDouble(), a.value(4).toDouble());
         if (member == "NotifyPointerMotion" && sessionIsRemote)
@@ -328,23 +268,9 @@ public:
         return m.createErrorReply(QDBusError::AccessDenied, "Invalid state for " + member);
     }
 
-    QDBusMessage createSession(const QDBusMessage &m, const QVariantMap &options, bool isRemote)
-    {
-        session = deskPath + "/session/" + m.service().mid(1).replace('.', '_') + '/'
-                + options.value("session_handle_token").toString();
-        sessionIsRemote = isRemote;
-        persist = consented = false;
-        return request(m, options, 0, {{"session_handle", session}});
-    }
-
-    static QString requestPath(const QDBusMessage &m, const QVariantMap &options)
-    {
-        return deskPath + "/request/" + m.service().mid(1).replace('.', '_') + '/' + options.value("handle_token").toString();
-    }
-
     QDBusMessage request(const QDBusMessage &m, const QVariantMap &options, uint code, const QVariantMap &results)
     {
-        const QString handle = requestPath(m, options);
+        const QString handle = handlePath(m, "request", options.value("handle_token"));
         for (int copies = secondResponse ? 2 : 1; copies > 0; --copies)
             responses << response(handle, code, results);
         return m.createReply(QVariant::fromValue(QDBusObjectPath(handle)));
@@ -352,12 +278,10 @@ public:
 
     QDBusMessage start(const QDBusMessage &m, const QVariantMap &options)
     {
-        if (stranger) {
-            const QList<uint> nodes{node(monitors[0]), node(monitors[1])};
-            stranger->send(response(requestPath(m, options), 0, {{"streams", QVariant::fromValue(nodes)}}));
-            flush(*stranger);
-            say("forged response");
-        }
+        if (stranger)
+            forge(response(handlePath(m, "request", options.value("handle_token")), 0,
+                           {{"streams", QVariant::fromValue(QList<uint>{node(monitors[0]), node(monitors[1])})}}),
+                  "response");
         const QDBusMessage reply = refuse ? request(m, options, 1, {}) : request(m, options, 0, started());
         if (holdConsent) {
             held = std::exchange(responses, {});
@@ -371,10 +295,8 @@ public:
         QList<Stream> streams;
         for (int i : {1, 0}) // as GNOME's portal was seen to list them
             streams << Stream{node(monitors[i]), {{"position", logicalRect(i).topLeft()}, {"size", logicalRect(i).size()}, {"source_type", 1u}}};
+        startedSizes = {logicalRect(1).size(), badStart == "size-negative" ? QSize(-640, 480) : logicalRect(0).size()};
         QVariantMap results{{"streams", badStart.isEmpty() ? QVariant::fromValue(streams) : spoiled(badStart, streams)}};
-        startedSizes.clear();
-        for (const Stream &stream : streams)
-            startedSizes << stream.second.value("size").toSize();
         if (sessionIsRemote)
             results["devices"] = 2u;
         if (persist)
@@ -382,18 +304,27 @@ public:
         return results;
     }
 
-    // Start's Response out; a stranger's Session.Closed follows it.
+    // Responses out; after Start's, the stranger closes the session.
     void release(const QList<QDBusMessage> &out, bool ofStart)
     {
-        QDBusConnection bus = QDBusConnection::sessionBus();
         for (const QDBusMessage &message : out)
-            bus.send(message);
-        consented = consented || (ofStart && !out.isEmpty() && !refuse);
-        if (ofStart && stranger && !out.isEmpty()) {
-            flush(bus);
-            stranger->send(closed());
-            say("forged closed");
-        }
+            QDBusConnection::sessionBus().send(message);
+        if (ofStart && stranger && !out.isEmpty())
+            forge(closed(), "closed");
+    }
+
+    // The stranger's message reaches its readers after all that the portal sent before it, and
+    // before all that the portal sends next.
+    void forge(const QDBusMessage &message, const QString &what)
+    {
+        // A call answered by the bus comes back after all the caller sent before it was passed on.
+        const auto flush = [](const QDBusConnection &bus) {
+            bus.call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
+        };
+        flush(QDBusConnection::sessionBus());
+        stranger->send(message);
+        flush(*stranger);
+        say("forged " + what);
     }
 
     // xdg-desktop-portal lets through any position inside the logical size some stream had at
@@ -408,35 +339,24 @@ public:
         afterReply << QStringLiteral("move %1 %2 %3").arg(stream).arg(x).arg(y);
         for (const Monitor &monitor : monitors)
             if (node(monitor) == stream)
-                moved(monitor.rect.topLeft() + QPoint(int(std::floor(x)), int(std::floor(y))));
+                moved(monitor.rect.topLeft() + QPoint(int(x), int(y)));
         return m.createReply();
     }
 
-    // In logical pixels, kept on the monitors: at the seam between them a point is monitor 2's.
+    // In logical pixels, kept on the monitor it ends over (from the seam on, monitor 2).
     QDBusMessage moveBy(const QDBusMessage &m, double dx, double dy)
     {
-        const QPointF to = logicalPointer() + QPointF(dx, dy);
-        int nearest = 1;
-        QPointF kept = to;
-        for (int i : {1, 0}) {
-            const QRectF r = logicalRect(i);
-            const QPointF in(qBound(r.left(), to.x(), r.right()), qBound(r.top(), to.y(), r.bottom()));
-            if (i == 1 || (in - to).manhattanLength() < (kept - to).manhattanLength())
-                std::tie(nearest, kept) = std::make_pair(i, in);
-        }
-        const Monitor &monitor = monitors[nearest];
-        const QPointF offset = (kept - logicalRect(nearest).topLeft()) * monitor.scale;
-        afterReply << QStringLiteral("rel %1 %2").arg(dx).arg(dy);
-        moved(monitor.rect.topLeft() + QPoint(std::min(int(std::floor(offset.x())), monitor.rect.width() - 1),
-                                              std::min(int(std::floor(offset.y())), monitor.rect.height() - 1)));
-        return m.createReply();
-    }
-
-    QPointF logicalPointer() const
-    {
         const QPoint at = pointer.value_or(QPoint());
-        const int i = monitors[1].rect.contains(at);
-        return logicalRect(i).topLeft() + QPointF(at - monitors[i].rect.topLeft()) / monitors[i].scale;
+        const int from = monitors[1].rect.contains(at);
+        const QPointF to = logicalRect(from).topLeft() + QPointF(at - monitors[from].rect.topLeft()) / monitors[from].scale + QPointF(dx, dy);
+        const int i = to.x() >= logicalRect(1).left();
+        const QRectF r = logicalRect(i);
+        const QPointF kept(qBound(r.left(), to.x(), r.right()), qBound(r.top(), to.y(), r.bottom()));
+        const QPointF offset = (kept - r.topLeft()) * monitors[i].scale;
+        afterReply << QStringLiteral("rel %1 %2").arg(dx).arg(dy);
+        moved(monitors[i].rect.topLeft() + QPoint(std::min(int(offset.x()), monitors[i].rect.width() - 1),
+                                                  std::min(int(offset.y()), monitors[i].rect.height() - 1)));
+        return m.createReply();
     }
 
     void moved(const QPoint &to)
@@ -477,100 +397,82 @@ public:
         return QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap();
     }
 
+    // Those that change the pictures send one of each monitor at once, moved pointer or not.
     void command(const QString &line)
     {
         const QStringList words = line.split(' ', Qt::SkipEmptyParts);
-        const QString name = words.value(0);
-        if (name == "die") {
-            say("done " + line);
-            _exit(0);
-        }
-        if (name == "destroy-streams")
-            destroyStreams();
-        else if (name == "close-session")
-            QDBusConnection::sessionBus().send(closed());
-        else if (name == "grant")
-            release(std::exchange(held, {}), true);
-        else if (name == "resize")
-            resize(QSize(words.value(1).toInt(), words.value(2).toInt()));
-        else if (name == "short-chunk" || name == "negative-stride" || name == "bad-stride")
-            (name == "short-chunk" ? shortChunk : name == "bad-stride" ? badStride : negativeStride) = true;
-        else
+        const QHash<QString, std::function<void()>> commands{
+            {"die", [&] { say("done " + line), _exit(0); }},
+            {"destroy-streams", [this] { end(false); }},
+            {"close-session", [this] { QDBusConnection::sessionBus().send(closed()); }},
+            {"grant", [this] { release(std::exchange(held, {}), true); }},
+            {"short-chunk", [this] { shortChunk = true, send(true); }},
+            {"negative-stride", [this] { negativeStride = true, send(true); }},
+            {"bad-stride", [this] { badStride = true, send(true); }},
+            {"resize", [&] {
+                 monitors[0].rect.setSize(QSize(words.value(1).toInt(), words.value(2).toInt()));
+                 monitors[1].rect.moveLeft(monitors[0].rect.width());
+                 offer(monitors[0]);
+                 send(true);
+             }}};
+        if (!commands.contains(words.value(0)))
             return say("unknown " + line);
-        if (name != "destroy-streams" && name != "close-session" && name != "grant")
-            send(true);
+        commands[words.value(0)]();
         say("done " + line);
     }
 
-    // Monitor 1's stream offers the new size alone: PipeWire negotiates it and new buffers anew.
-    void resize(const QSize &size)
+    // What a monitor's stream offers: its size alone, in shared memory, with room for the pointer.
+    // Once connected, it negotiates its format and buffers anew.
+    void offer(Monitor &m, pw_core *core = nullptr)
     {
-        monitors[0].rect.setSize(size);
-        monitors[1].rect.moveLeft(size.width());
         uint8_t buffer[1024];
         spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-        const spa_pod *params[] = {streamParam(b, monitors[0], 0), streamParam(b, monitors[0], 1)};
-        if (monitors[0].stream)
-            pw_stream_update_params(monitors[0].stream, params, 2);
+        const spa_rectangle size = SPA_RECTANGLE(uint32_t(m.rect.width()), uint32_t(m.rect.height()));
+        const spa_pod *params[] = {
+            static_cast<spa_pod *>(spa_pod_builder_add_object(
+                &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+                SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+                SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(
+                &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_size,
+                SPA_POD_Int(m.rect.width() * m.rect.height() * 4), SPA_PARAM_BUFFERS_dataType,
+                SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(
+                &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
+                SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
+        if (!core)
+            return (void)(m.stream && pw_stream_update_params(m.stream, params, cursorMeta ? 3 : 2));
+        m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
+        pw_stream_add_listener(m.stream, &m.listener, &streamEvents(), &m);
+        pw_stream_connect(m.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
+                          pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params, cursorMeta ? 3 : 2);
     }
 
-    void destroyStreams()
+    static const pw_stream_events &streamEvents()
+    {
+        static pw_stream_events events{};
+        events.version = PW_VERSION_STREAM_EVENTS;
+        events.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
+        // A picture held back for buffers of a new size goes out once they are all in.
+        events.add_buffer = [](void *m, pw_buffer *) {
+            QTimer::singleShot(0, standIn, [m = static_cast<Monitor *>(m)] {
+                if (m->stream && m->wantPicture)
+                    pw_stream_trigger_process(m->stream);
+            });
+        };
+        return events;
+    }
+
+    // Without a session the streams alone end.
+    void end(bool closeSession = true)
     {
         for (Monitor &m : monitors)
             if (m.stream)
                 pw_stream_destroy(std::exchange(m.stream, nullptr));
-    }
-
-    void end()
-    {
-        destroyStreams();
-        if (!session.isEmpty())
+        if (closeSession && !session.isEmpty())
             QDBusConnection::sessionBus().send(closed());
     }
 };
-
-StandIn *standIn = nullptr;
-
-void connectStream(pw_core *core, Monitor &m)
-{
-    static pw_stream_events events{};
-    events.version = PW_VERSION_STREAM_EVENTS;
-    events.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
-    events.param_changed = [](void *m, uint32_t id, const spa_pod *param) {
-        spa_video_info_raw format{};
-        if (id == SPA_PARAM_Format && param && spa_format_video_raw_parse(param, &format) >= 0)
-            static_cast<Monitor *>(m)->format = QSize(int(format.size.width), int(format.size.height));
-    };
-    // A picture held back for buffers of the new size goes out once they are all in.
-    events.add_buffer = [](void *m, pw_buffer *) {
-        QTimer::singleShot(0, standIn, [m = static_cast<Monitor *>(m)] {
-            if (m->stream && m->wantPicture)
-                pw_stream_trigger_process(m->stream);
-        });
-    };
-    m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
-    pw_stream_add_listener(m.stream, &m.listener, &events, &m);
-    uint8_t buffer[1024];
-    spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    const spa_pod *params[] = {streamParam(b, m, 0), streamParam(b, m, 1), streamParam(b, m, 2)};
-    pw_stream_connect(m.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-                      pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params, standIn->cursorMeta ? 3 : 2);
-}
-
-// Commands come a line at a time; the end of the input ends the streams and the session.
-void readCommands(QSocketNotifier &input, QByteArray &pending)
-{
-    char chunk[256];
-    const ssize_t got = read(STDIN_FILENO, chunk, sizeof(chunk));
-    if (got <= 0) {
-        input.setEnabled(false);
-        standIn->end();
-        return;
-    }
-    pending.append(chunk, int(got));
-    for (int eol; (eol = pending.indexOf('\n')) >= 0; pending.remove(0, eol + 1))
-        standIn->command(QString::fromUtf8(pending.left(eol)).trimmed());
-}
 
 } // namespace
 
@@ -579,9 +481,12 @@ int main(int argc, char *argv[])
     prctl(PR_SET_PDEATHSIG, SIGTERM); // a test that crashes takes its portal along
     pw_init(&argc, &argv);
     QCoreApplication app(argc, argv);
-    registerWithList<Stream>();
-    registerWithList<StringStream>();
-    registerWithList<Lone<uint>>();
+    qDBusRegisterMetaType<Stream>();
+    qDBusRegisterMetaType<QList<Stream>>();
+    qDBusRegisterMetaType<StringStream>();
+    qDBusRegisterMetaType<QList<StringStream>>();
+    qDBusRegisterMetaType<Lone<uint>>();
+    qDBusRegisterMetaType<QList<Lone<uint>>>();
     qDBusRegisterMetaType<Lone<int>>();
     StandIn portal(app.arguments());
     standIn = &portal;
@@ -593,7 +498,7 @@ int main(int argc, char *argv[])
     if (!core)
         qFatal("portal-standin: no PipeWire daemon");
     for (Monitor &m : portal.monitors)
-        connectStream(core, m);
+        portal.offer(m, core);
     // The portal shows up on the bus once every stream has its node, ready to be linked.
     const auto ready = [](const Monitor &m) {
         return pw_stream_get_state(m.stream, nullptr) == PW_STREAM_STATE_PAUSED && node(m) != SPA_ID_INVALID;
@@ -601,8 +506,16 @@ int main(int argc, char *argv[])
     while (!ready(portal.monitors[0]) || !ready(portal.monitors[1]))
         pw_loop_iterate(loop, -1);
     portal.announce();
+    // A command a line, carried out as it comes.
+    QFile commands;
+    commands.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
-    QObject::connect(&input, &QSocketNotifier::activated, [&] { readCommands(input, pending); });
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        const QByteArray line = commands.readLine();
+        if (!line.isEmpty())
+            return portal.command(QString::fromUtf8(line).trimmed());
+        input.setEnabled(false);
+        portal.end();
+    });
     return app.exec();
 }
