@@ -33,8 +33,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -328,7 +328,8 @@ public:
     }
 
     // xdg-desktop-portal lets through any position inside the logical size some stream had at
-    // Start, whichever stream the caller names; the compositor takes it in device pixels.
+    // Start, whichever stream the caller names; the compositor takes it in device pixels, and
+    // ignores a stream it does not know.
     QDBusMessage moveTo(const QDBusMessage &m, uint stream, double x, double y)
     {
         const auto inside = [x, y](const QSize &s) { return x >= 0 && x < s.width() && y >= 0 && y < s.height(); };
@@ -343,7 +344,8 @@ public:
         return m.createReply();
     }
 
-    // In logical pixels, kept on the monitor it ends over (from the seam on, monitor 2).
+    // In logical pixels, from (0,0) while the pointer is unknown, kept on the monitor it ends over
+    // (from the seam on, monitor 2).
     QDBusMessage moveBy(const QDBusMessage &m, double dx, double dy)
     {
         const QPoint at = pointer.value_or(QPoint());
