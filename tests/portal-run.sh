@@ -27,7 +27,8 @@ trap '[ -z "$services" ] || kill $services 2>/dev/null; wait' EXIT INT TERM
 # counts as a failed try), for two minutes at most.
 start() {
     "$1" >>"$runtime/log" 2>&1 &
-    services="$services $!"
+    started=$!
+    services="$services $started"
     shift
     if ! timeout 120 sh -c 'until timeout 10 "$@" >/dev/null 2>&1; do sleep 0.05; done' - "$@"; then
         echo "portal-run: cannot start the services" >&2
@@ -36,6 +37,7 @@ start() {
     fi
 }
 start pipewire pw-cli info 0
+export PORTAL_RUN_PIPEWIRE=$started # for a test of PipeWire going away
 # Ready once connected: it links the streams that exist by then as well as later ones.
 start wireplumber sh -c 'pw-cli ls Client | grep -q "\"WirePlumber"'
 "$@"

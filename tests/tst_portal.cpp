@@ -2,6 +2,7 @@
 
 #include "desktop/desktopproblems.h"
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -310,6 +311,21 @@ private slots:
         QTest::keyClick(w.window(), Qt::Key_Asterisk);
         QVERIFY(w.zoomFactor() > zoom);
         QCOMPARE(errors.lines(), linesOf(problem)); // nothing more came meanwhile
+    }
+
+    // PipeWire itself going away (a restart) ends the pictures, and that is said. Last: the
+    // daemon stays gone.
+    void pipeWireGoes()
+    {
+        StandIn portal(pointerAt({10, 10}));
+        ErrorCapture errors;
+        setDesktop(createPortalDesktop());
+        QVERIFY(QTest::qWaitFor([] { return desktop().isReady(); }, patience));
+        const pid_t pipeWire = qEnvironmentVariableIntValue("PORTAL_RUN_PIPEWIRE");
+        QVERIFY(pipeWire > 0 && kill(pipeWire, SIGTERM) == 0);
+        QVERIFY(QTest::qWaitFor([&] { return !errors.lines().isEmpty(); }, patience));
+        QCOMPARE(errors.lines(), linesOf(int(DesktopProblem::StreamEnded)));
+        QVERIFY(!desktop().isReady());
     }
 };
 
