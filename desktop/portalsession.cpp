@@ -86,7 +86,8 @@ std::optional<QList<PortalStream>> streamsOf(const QVariant &value)
     if (!argument)
         return std::nullopt;
     QList<PortalStream> streams;
-    argument->beginArray();
+    bool sound = true;
+    argument->beginArray(); // read to its end: an array left open is never freed
     while (!argument->atEnd()) {
         PortalStream stream;
         QVariantMap properties;
@@ -94,13 +95,12 @@ std::optional<QList<PortalStream>> streamsOf(const QVariant &value)
         *argument >> stream.node >> properties;
         argument->endStructure();
         const std::optional<QRect> layout = layoutOf(properties);
-        if (!layout)
-            return std::nullopt;
-        stream.layout = *layout;
+        sound = sound && layout;
+        stream.layout = layout.value_or(QRect());
         streams.append(stream);
     }
     argument->endArray();
-    return streams;
+    return sound ? std::optional<QList<PortalStream>>(streams) : std::nullopt;
 }
 
 // A handle given as a string (as the portals document) or as an object path.

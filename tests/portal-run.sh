@@ -21,7 +21,7 @@ export XDG_RUNTIME_DIR="$runtime" PIPEWIRE_RUNTIME_DIR="$runtime" XDG_CONFIG_HOM
 unset PIPEWIRE_REMOTE PORTAL_RUN_DIR
 services=""
 # shellcheck disable=SC2086
-trap '[ -z "$services" ] || kill $services 2>/dev/null; wait' EXIT INT TERM
+trap '[ -z "$services" ] || kill $services 2>/dev/null || true; wait' EXIT INT TERM
 
 # start WHAT READY...: starts WHAT and polls until the command READY succeeds (one that hangs
 # counts as a failed try), for two minutes at most.

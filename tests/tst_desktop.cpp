@@ -95,7 +95,8 @@ private slots:
         QCOMPARE(made.size(), motions.size());
         for (int i = 0; i < made.size(); ++i) {
             QCOMPARE(qMakePair(made[i].absolute, made[i].absolute ? made[i].monitor : 0), qMakePair(motions[i].absolute, motions[i].monitor));
-            QVERIFY2((made[i].to - motions[i].to).manhattanLength() < 1e-9, QTest::toString(made[i].to));
+            QVERIFY2((made[i].to - motions[i].to).manhattanLength() < 1e-9,
+                     qPrintable(QStringLiteral("%1,%2").arg(made[i].to.x()).arg(made[i].to.y())));
         }
     }
 
