@@ -23,6 +23,7 @@ enum class DesktopProblem {
     NoPictures,       // the screen is shared, but a monitor's pictures do not come or cannot be used
     PortalSlow,       // the portal is there but did not answer in time
     NoPortalSupport,  // a Wayland session, and this build has no portal code
+    PointerUnknown,   // pictures come, but never the pointer's position on any of them
 };
 
 // What the magnifier sees of the desktop and how it moves the pointer, all in global device

@@ -100,7 +100,8 @@ private:
     {
         if (problem == DesktopProblem::NoPointerMoves)
             tracker.moveFailed();
-        const bool ending = problem != DesktopProblem::NoPointerMoves && problem != DesktopProblem::NoPictures;
+        const bool ending = problem != DesktopProblem::NoPointerMoves && problem != DesktopProblem::NoPictures
+                         && problem != DesktopProblem::PointerUnknown;
         if (ended && ending)
             return;
         report(problem);
@@ -176,8 +177,8 @@ private:
         return std::all_of(all.begin(), all.end(), [](const auto &monitor) { return monitor->hasPicture(); });
     }
 
-    // Without pictures the window shows nothing, which alone would not tell the user why; once
-    // they come, the box that said so goes.
+    // Without pictures, or without the pointer, the window shows nothing, which alone would not
+    // tell the user why; once they come, the box that said so goes.
     void checkPictures(bool deadline)
     {
         if (!streams)
@@ -186,6 +187,8 @@ private:
             resolve(DesktopProblem::NoPictures);
         else if (deadline)
             onProblem(DesktopProblem::NoPictures);
+        if (deadline && allHavePictures() && !tracker.known())
+            onProblem(DesktopProblem::PointerUnknown);
     }
 
     // Called from inside the streams' own callbacks: they go once those have returned.
@@ -204,6 +207,8 @@ private:
 
     void onPointerSeen(const QPoint &at)
     {
+        if (!tracker.known())
+            resolve(DesktopProblem::PointerUnknown);
         if (const std::optional<QPoint> step = tracker.seen(at, clock.elapsed()))
             moveTo(tracker.position() + *step);
     }

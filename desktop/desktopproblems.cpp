@@ -64,6 +64,13 @@ const ProblemTexts problemTexts[] = {
      QT_TRANSLATE_NOOP("Vikaro", "Cette session Wayland demande le portail de partage d'écran, que cette "
                                  "version de la loupe ne sait pas utiliser : l'écran ne peut pas être lu. "
                                  "Installez une version qui le prend en charge, ou ouvrez une session X11.")},
+    {DesktopProblem::PointerUnknown,
+     "the desktop shares the screen but does not say where the pointer is (it may be on a monitor that is not "
+     "shared), so the magnifier cannot follow it: move the pointer onto a shared monitor, or start the magnifier "
+     "again and share every monitor",
+     QT_TRANSLATE_NOOP("Vikaro", "Le bureau partage l'écran mais ne dit pas où est le pointeur (il est peut-être "
+                                 "sur un écran non partagé) : la loupe ne peut pas le suivre. Amenez le pointeur "
+                                 "sur un écran partagé, ou relancez la loupe et partagez tous les écrans.")},
 };
 
 const ProblemTexts &textsOf(DesktopProblem problem)

@@ -216,5 +216,9 @@ Relative: X , Y</translation>
         <source>Cette session Wayland demande le portail de partage d'écran, que cette version de la loupe ne sait pas utiliser : l'écran ne peut pas être lu. Installez une version qui le prend en charge, ou ouvrez une session X11.</source>
         <translation>This Wayland session needs the screen-sharing portal, which this build of the magnifier cannot use: the screen cannot be read. Install a build that supports it, or log in to an X11 session.</translation>
     </message>
+    <message>
+        <source>Le bureau partage l'écran mais ne dit pas où est le pointeur (il est peut-être sur un écran non partagé) : la loupe ne peut pas le suivre. Amenez le pointeur sur un écran partagé, ou relancez la loupe et partagez tous les écrans.</source>
+        <translation>The desktop shares the screen but does not say where the pointer is (it may be on a monitor that is not shared): the magnifier cannot follow it. Move the pointer onto a shared monitor, or start the magnifier again and share every monitor.</translation>
+    </message>
 </context>
 </TS>

@@ -254,6 +254,7 @@ private slots:
         row("no cursor metadata mode", {"--no-cursor"}, {}, DesktopProblem::NoCursorMetadata, false);
         row("cursor metadata never sent", {"--no-cursor-meta"}, {}, DesktopProblem::NoCursorMetadata, false);
         row("cursor-only buffers, no pictures", {"--no-pictures"}, {}, DesktopProblem::NoPictures, false);
+        row("pictures, but the pointer on none of them", {}, {}, DesktopProblem::PointerUnknown, false);
         row("first pictures late: said, then the box goes", at10 + QStringList{"--pictures-after", "5000"}, {}, DesktopProblem::NoPictures, true);
         row("no remote desktop: pictures but no pointer moves", at10 + QStringList{"--no-remote-desktop"}, {}, DesktopProblem::NoPointerMoves, true);
         for (const char *kind : {"streams-au", "streams-a(u)", "streams-a(ua{ss})", "streams-string", "position-struct1", "position-huge", "size-negative"})
