@@ -1,21 +1,9 @@
-// A stand-in for the desktop portal on tests/portal-run.sh's private session bus, serving
-// ScreenCast and RemoteDesktop as a compositor's portal does. Its monitors (640x480 and 320x240
-// device pixels, side by side) show standInPixel() at global device coordinates, 5 times a second
-// until the pointer first moves (so that a reader PipeWire lets in late gets one), the pointer in
-// every buffer's cursor metadata. Its options and commands (one a line on standard input, each
-// answered "done COMMAND") are the faults tests/tst_portal.cpp needs; the end of its input ends
-// the streams and closes the session.
-#include <QCoreApplication>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusUnixFileDescriptor>
-#include <QDBusVirtualObject>
-#include <QFile>
-#include <QRect>
-#include <QSocketNotifier>
-#include <QTimer>
+// A stand-in for the desktop portal on tests/portal-run.sh's private session bus, serving ScreenCast and
+// RemoteDesktop as a compositor's portal does. Its monitors (640x480 and 320x240 device pixels, side by side)
+// show standInPixel() at global device coordinates, 5 times a second until the pointer first moves (so that a
+// reader PipeWire lets in late gets one), the pointer in every buffer's cursor metadata. Its options and its
+// commands (one a line on standard input, each answered "done COMMAND") are the faults tst_portal.cpp needs.
+#include <QtDBus>
 
 #include <pipewire/pipewire.h>
 #include <spa/param/video/format-utils.h>
@@ -33,18 +21,16 @@
 namespace {
 
 // A structure of one field, where a caller expects a stream or a point.
-template <typename T>
 struct Lone
 {
-    T value;
+    uint value;
     friend QDBusArgument &operator<<(QDBusArgument &a, const Lone &l) { a.beginStructure(); a << l.value; a.endStructure(); return a; }
     friend const QDBusArgument &operator>>(const QDBusArgument &a, Lone &l) { a.beginStructure(); a >> l.value; a.endStructure(); return a; }
 };
 
 } // namespace
 
-Q_DECLARE_METATYPE(Lone<uint>)
-Q_DECLARE_METATYPE(Lone<int>)
+Q_DECLARE_METATYPE(Lone)
 
 namespace {
 
@@ -52,7 +38,6 @@ namespace {
 using Stream = QPair<uint, QVariantMap>;
 using StringStream = QPair<uint, QMap<QString, QString>>;
 const QString deskPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString screenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 // A compositor offers room for a 384x384 cursor bitmap, no less and no more.
 constexpr int cursorMetaSize = sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 384 * 384 * 4;
@@ -75,28 +60,27 @@ QString handlePath(const QDBusMessage &m, const QString &kind, const QVariant &t
     return deskPath + '/' + kind + '/' + m.service().mid(1).replace('.', '_') + '/' + token.toString();
 }
 
-// Start's streams with the right outer type and the wrong insides, as --bad-start `kind` says;
-// faults of position and size are those of the stream listed second.
-QVariant spoiled(const QString &kind, QList<Stream> streams)
+// Start's streams with the right outer type and the wrong insides, as --bad-start `kind` says; faults of
+// position and size are those of the stream listed second.
+QVariant spoiled(const QString &kind, const QList<Stream> &streams)
 {
     const uint last = streams[0].first, first = streams[1].first;
-    if (kind == "streams-au")
-        return QVariant::fromValue(QList<uint>{last, first});
-    if (kind == "streams-a(u)")
-        return QVariant::fromValue(QList<Lone<uint>>{{last}, {first}});
-    if (kind == "streams-a(ua{ss})")
-        return QVariant::fromValue(QList<StringStream>{{last, {{"size", "320x240"}}}, {first, {{"size", "640x480"}}}});
-    if (kind == "streams-string")
-        return QStringLiteral("%1 %2").arg(last).arg(first);
-    if (kind == "position-struct1")
-        streams[1].second["position"] = QVariant::fromValue(Lone<int>{0});
-    else if (kind == "position-huge")
-        streams[1].second["position"] = QPoint(2147483600, 0);
-    else if (kind == "size-negative")
-        streams[1].second["size"] = QSize(-640, 480);
-    else
+    const auto second = [streams](const QString &key, const QVariant &value) {
+        QList<Stream> spoilt = streams;
+        spoilt[1].second[key] = value;
+        return QVariant::fromValue(spoilt);
+    };
+    const QHash<QString, QVariant> kinds{
+        {"streams-au", QVariant::fromValue(QList<uint>{last, first})},
+        {"streams-a(u)", QVariant::fromValue(QList<Lone>{{last}, {first}})},
+        {"streams-a(ua{ss})", QVariant::fromValue(QList<StringStream>{{last, {{"size", "320x240"}}}, {first, {{"size", "640x480"}}}})},
+        {"streams-string", QStringLiteral("%1 %2").arg(last).arg(first)},
+        {"position-struct1", second("position", QVariant::fromValue(Lone{0}))},
+        {"position-huge", second("position", QPoint(2147483600, 0))},
+        {"size-negative", second("size", QSize(-640, 480))}};
+    if (!kinds.contains(kind))
         qFatal("portal-standin: no such --bad-start");
-    return QVariant::fromValue(streams);
+    return kinds[kind];
 }
 
 // A connection of its own to the PipeWire daemon, as the portal hands its callers.
@@ -122,12 +106,10 @@ struct Monitor
     uint node() const { return stream ? pw_stream_get_node_id(stream) : SPA_ID_INVALID; }
 };
 
-class StandIn;
-StandIn *standIn = nullptr;
-
 class StandIn : public QDBusVirtualObject
 {
 public:
+    static inline StandIn *instance = nullptr; // for PipeWire's callbacks
     QStringList faults; // the options, then the commands that spoil the pictures
     const bool cursorMeta = !has("--no-cursor") && !has("--no-cursor-meta");
     bool pictures = !has("--no-pictures") && !has("--pictures-after");
@@ -143,6 +125,7 @@ public:
 
     StandIn(const QStringList &args, pw_core *core) : faults(args)
     {
+        instance = this;
         const QStringList xy = option("--pointer").split(','), scales = option("--scale").split(',');
         if (has("--pointer"))
             pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
@@ -168,9 +151,9 @@ public:
         return QRect(QPoint(i ? size(monitors[0]).width() : 0, 0), size(monitors[i]));
     }
 
-    // A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata
-    // alone, its picture marked corrupted and blanked so that a reader who shows it is caught. A
-    // picture waits for the buffers negotiated for its size, which have exactly that size.
+    // A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata alone, its
+    // picture marked corrupted and blanked so that a reader who shows it is caught. A picture waits for the
+    // buffers negotiated for its size, which have exactly that size.
     void process(Monitor &m)
     {
         pw_buffer *b = pw_stream_dequeue_buffer(m.stream);
@@ -180,10 +163,8 @@ public:
         const int width = m.rect.width(), height = m.rect.height(), row = width * 4;
         const bool picture = m.wantPicture && d.maxsize == uint32_t(row * height), bottomUp = has("negative-stride");
         m.wantPicture &= !picture;
-        for (int i = 0; i < int(d.maxsize / 4); ++i) {
-            const int y = bottomUp ? height - 1 - i / width : i / width;
-            static_cast<uint32_t *>(d.data)[i] = picture ? standInPixel(m.rect.x() + i % width, m.rect.y() + y) : 0;
-        }
+        for (int i = 0; i < int(d.maxsize / 4); ++i)
+            static_cast<uint32_t *>(d.data)[i] = picture ? standInPixel(m.rect.x() + i % width, m.rect.y() + (bottomUp ? height - 1 - i / width : i / width)) : 0;
         const int32_t stride = !picture ? row : has("bad-stride") ? width * 2 : bottomUp ? -row : row;
         const uint32_t size = picture ? uint32_t(row * height) >> int(has("short-chunk")) : 0;
         *d.chunk = spa_chunk{stride < 0 ? uint32_t(row * (height - 1)) : 0, size, stride, picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
@@ -213,24 +194,19 @@ public:
         return true;
     }
 
-    // The checks are those of the real portal that a caller could fail. A Request's options come
-    // last.
+    // The checks are those of the real portal that a caller could fail. A Request's options come last.
     QDBusMessage answer(const QDBusMessage &m, const QVariantList &a)
     {
         const QString member = m.member();
         const QVariantMap options = qdbus_cast<QVariantMap>(a.value(a.size() - 1));
         if (member == "GetAll")
             return m.createReply(QVariant(properties(a.value(0).toString())));
-        if (member == "CreateSession")
-            return createSession(m, options);
-        if (a.value(0).value<QDBusObjectPath>().path() != session)
+        if (member != "CreateSession" && a.value(0).value<QDBusObjectPath>().path() != session)
             return m.createErrorReply(QDBusError::AccessDenied, "Invalid session");
         if (member == "SelectSources" && sessionIsRemote && options.contains("persist_mode"))
             return m.createErrorReply(QDBusError::InvalidArgs, "Remote desktop sessions cannot persist");
-        if (member == "SelectSources" || member == "SelectDevices")
-            return select(m, options);
-        if (member == "Start")
-            return start(m, options);
+        if (QStringList{"CreateSession", "SelectDevices", "SelectSources", "Start"}.contains(member))
+            return request(m, options);
         if (member == "OpenPipeWireRemote")
             return m.createReply(QVariant::fromValue(pipeWireRemote()));
         if (member == "NotifyPointerMotionAbsolute" && sessionIsRemote)
@@ -240,45 +216,40 @@ public:
         return m.createErrorReply(QDBusError::AccessDenied, "Invalid state for " + member);
     }
 
-    // To Start, a stranger's forged refusal comes before the portal's own Response.
-    QDBusMessage request(const QDBusMessage &m, const QVariantMap &options, uint code, const QVariantMap &results)
+    // The Response follows the reply, but none to Start while the user is asked (--hold-consent); to Start, a
+    // stranger's forged refusal comes first.
+    QDBusMessage request(const QDBusMessage &m, const QVariantMap &options)
     {
         const QString handle = handlePath(m, "request", options.value("handle_token"));
         const auto response = [&handle](uint code, const QVariantMap &results) {
             return QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response") << code << results;
         };
-        if (stranger && m.member() == "Start")
+        const bool start = m.member() == "Start", asking = start && has("--hold-consent");
+        if (start && stranger)
             forge(response(1, {}));
-        for (int copies = has("--second-response") ? 2 : 1; copies > 0; --copies)
-            responses << response(code, results);
+        const QDBusMessage out = start && has("--refuse") ? response(1, {}) : response(0, results(m, options));
+        for (int copies = asking ? 0 : has("--second-response") ? 2 : 1; copies > 0; --copies)
+            responses << out;
+        if (asking)
+            say("asking");
         return m.createReply(QVariant::fromValue(QDBusObjectPath(handle)));
     }
 
-    QDBusMessage createSession(const QDBusMessage &m, const QVariantMap &options)
+    // What a Request's Response carries; the session and what it asks to keep are set up here.
+    QVariantMap results(const QDBusMessage &m, const QVariantMap &options)
     {
-        session = handlePath(m, "session", options.value("session_handle_token"));
-        sessionIsRemote = m.interface() == remoteDesktop;
-        persist = false;
-        return request(m, options, 0, {{"session_handle", session}});
-    }
-
-    QDBusMessage select(const QDBusMessage &m, const QVariantMap &options)
-    {
+        if (m.member() == "Start")
+            return started();
+        if (m.member() == "CreateSession") {
+            session = handlePath(m, "session", options.value("session_handle_token"));
+            sessionIsRemote = m.interface() == remoteDesktop;
+            persist = false;
+            return {{"session_handle", session}};
+        }
         persist = persist || options.value("persist_mode").toUInt() == 2;
         if (options.contains("restore_token"))
             say("offered " + options.value("restore_token").toString());
-        return request(m, options, 0, {});
-    }
-
-    // While the user is asked (--hold-consent) no Response comes.
-    QDBusMessage start(const QDBusMessage &m, const QVariantMap &options)
-    {
-        const QDBusMessage reply = has("--refuse") ? request(m, options, 1, {}) : request(m, options, 0, started());
-        if (has("--hold-consent")) {
-            responses.clear();
-            say("asking");
-        }
-        return reply;
+        return {};
     }
 
     // The monitors last first (as GNOME's portal was seen to list them), in logical pixels.
@@ -298,9 +269,8 @@ public:
         return results;
     }
 
-    // The stranger's message reaches its readers after all that the portal sent before it, and
-    // before all that the portal sends next: a call the bus answers comes back after all that
-    // was sent before it has been passed on.
+    // The stranger's message reaches its readers after all that the portal sent before it and before all that it
+    // sends next: a call the bus answers comes back once all sent before it has been passed on.
     void forge(const QDBusMessage &message)
     {
         const QDBusMessage flush = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId");
@@ -310,8 +280,8 @@ public:
         say("forged " + message.member().toLower());
     }
 
-    // xdg-desktop-portal lets through any position inside the logical size some stream had at
-    // Start, whichever stream the caller names; the compositor takes it in device pixels.
+    // xdg-desktop-portal lets through any position inside the logical size some stream had at Start, whichever
+    // stream the caller names; the compositor takes it in device pixels.
     QDBusMessage moveTo(const QDBusMessage &m, uint stream, double x, double y)
     {
         const auto inside = [x, y](const QSize &s) { return x >= 0 && x < s.width() && y >= 0 && y < s.height(); };
@@ -322,8 +292,8 @@ public:
         return moved(m, monitors[monitors[1].node() == stream].rect.topLeft() + QPoint(int(x), int(y)));
     }
 
-    // In logical pixels, from (0,0) while the pointer is unknown, kept on the monitor it ends over
-    // (from the seam on, monitor 2).
+    // In logical pixels, from (0,0) while the pointer is unknown, kept on the monitor it ends over (from the seam
+    // on, monitor 2).
     QDBusMessage moveBy(const QDBusMessage &m, double dx, double dy)
     {
         const QPoint at = pointer.value_or(QPoint());
@@ -348,7 +318,7 @@ public:
 
     QVariantMap properties(const QString &iface) const
     {
-        if (iface == screenCast)
+        if (iface == "org.freedesktop.portal.ScreenCast")
             return {{"version", 4u}, {"AvailableSourceTypes", 3u}, {"AvailableCursorModes", has("--no-cursor") ? 3u : 7u}};
         if (iface == remoteDesktop && !has("--no-remote-desktop"))
             return {{"version", 2u}, {"AvailableDeviceTypes", 3u}};
@@ -358,10 +328,7 @@ public:
     // Callers find the interfaces in the portal's own description.
     QString introspect(const QString &) const override { return {}; }
 
-    QDBusMessage closed() const
-    {
-        return QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap();
-    }
+    QDBusMessage closed() const { return QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap(); }
 
     // Those that change the pictures send one of each monitor at once, moved pointer or not.
     void command(const QString &line)
@@ -375,9 +342,7 @@ public:
             {"die", [&] { say("done " + line), _exit(0); }},
             {"destroy-streams", [this] { end(false); }},
             {"close-session", [this] { QDBusConnection::sessionBus().send(closed()); }},
-            {"short-chunk", spoil},
-            {"negative-stride", spoil},
-            {"bad-stride", spoil},
+            {"short-chunk", spoil}, {"negative-stride", spoil}, {"bad-stride", spoil},
             {"resize", [&] {
                  monitors[0].rect.setSize(QSize(words.value(1).toInt(), words.value(2).toInt()));
                  monitors[1].rect.moveLeft(monitors[0].rect.width());
@@ -390,25 +355,22 @@ public:
         say("done " + line);
     }
 
-    // What a monitor's stream offers: its size alone, in shared memory, with room for the pointer.
-    // Once connected, it negotiates its format and buffers anew.
+    // What a monitor's stream offers: its size alone, in shared memory, with room for the pointer. Once
+    // connected, it negotiates its format and buffers anew.
     void offer(Monitor &m, pw_core *core = nullptr)
     {
         uint8_t buffer[1024];
         spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
         const spa_rectangle size = SPA_RECTANGLE(uint32_t(m.rect.width()), uint32_t(m.rect.height()));
         const spa_pod *params[] = {
-            static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
-                SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-                SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size))),
-            static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_size,
-                SPA_POD_Int(m.rect.width() * m.rect.height() * 4), SPA_PARAM_BUFFERS_dataType,
-                SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
-            static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-                SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
+            static_cast<spa_pod *>(spa_pod_builder_add_object(&b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat,
+                SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
+                SPA_FORMAT_VIDEO_format, SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(&b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers,
+                SPA_PARAM_BUFFERS_size, SPA_POD_Int(m.rect.width() * m.rect.height() * 4),
+                SPA_PARAM_BUFFERS_dataType, SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(&b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
+                SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
         if (!core)
             return (void)(m.stream && pw_stream_update_params(m.stream, params, cursorMeta ? 3 : 2));
         m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
@@ -421,10 +383,10 @@ public:
     {
         static pw_stream_events events{};
         events.version = PW_VERSION_STREAM_EVENTS;
-        events.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
+        events.process = [](void *m) { instance->process(*static_cast<Monitor *>(m)); };
         // A picture held back for buffers of a new size goes out once they are all in.
         events.add_buffer = [](void *m, pw_buffer *) {
-            QTimer::singleShot(0, standIn, [m = static_cast<Monitor *>(m)] {
+            QTimer::singleShot(0, instance, [m = static_cast<Monitor *>(m)] {
                 if (m->stream && m->wantPicture)
                     pw_stream_trigger_process(m->stream);
             });
@@ -466,9 +428,8 @@ int main(int argc, char *argv[])
     qDBusRegisterMetaType<QList<Stream>>();
     qDBusRegisterMetaType<StringStream>();
     qDBusRegisterMetaType<QList<StringStream>>();
-    qDBusRegisterMetaType<Lone<uint>>();
-    qDBusRegisterMetaType<QList<Lone<uint>>>();
-    qDBusRegisterMetaType<Lone<int>>();
+    qDBusRegisterMetaType<Lone>();
+    qDBusRegisterMetaType<QList<Lone>>();
     pw_loop *loop = pw_loop_new(nullptr);
     pw_loop_enter(loop);
     QSocketNotifier pipeWire(pw_loop_get_fd(loop), QSocketNotifier::Read);
@@ -477,7 +438,6 @@ int main(int argc, char *argv[])
     if (!core)
         qFatal("portal-standin: no PipeWire daemon");
     StandIn portal(app.arguments(), core);
-    standIn = &portal;
     portal.announce(loop);
     // A command a line, carried out as it comes.
     QFile commands;
