@@ -1,28 +1,9 @@
-// A stand-in for the desktop portal on tests/portal-run.sh's private session bus, serving
-// ScreenCast and RemoteDesktop as a compositor's portal does. Its monitors (640x480 and 320x240
-// device pixels, side by side) show standInPixel() at global device coordinates, 5 times a second
-// until the pointer first moves (so that a reader PipeWire lets in late gets one), the pointer in
-// every buffer's cursor metadata; Start lists them last first, in logical pixels (device / scale).
-// Options: --refuse, --no-remote-desktop, --no-cursor, --no-cursor-meta, --no-pictures (cursor-only
-// buffers), --pictures-after MS, --pointer X,Y, --scale A,B, --second-response, --hold-consent,
-// --stranger (another connection forges Start's Response, then Session.Closed), --bad-start KIND
-// (see spoiled()). Commands on standard input, each answered "done COMMAND": die, destroy-streams,
-// close-session, resize W H, short-chunk, negative-stride, bad-stride, grant. Writes "ready NODE1
-// NODE2", "issued T", "offered T", "asking", "forged response|closed", "move NODE X Y", "rel DX DY",
-// "refused X Y", "pointer X Y" (global device pixels). The end of its input ends the streams and
-// closes the session.
-#include <QCoreApplication>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusError>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusUnixFileDescriptor>
-#include <QDBusVirtualObject>
-#include <QFile>
-#include <QRect>
-#include <QSocketNotifier>
-#include <QTimer>
+// A stand-in for the desktop portal on tests/portal-run.sh's private session bus, serving ScreenCast and
+// RemoteDesktop as a compositor's portal does. Its monitors (640x480 and 320x240 device pixels, side by side)
+// show standInPixel() at global device coordinates, 5 times a second until the pointer first moves (so that a
+// reader PipeWire lets in late gets one), the pointer in every buffer's cursor metadata. Its options and its
+// commands (one a line on standard input, each answered "done COMMAND") are the faults tst_portal.cpp needs.
+#include <QtDBus>
 
 #include <pipewire/pipewire.h>
 #include <spa/param/video/format-utils.h>
@@ -40,18 +21,16 @@
 namespace {
 
 // A structure of one field, where a caller expects a stream or a point.
-template <typename T>
 struct Lone
 {
-    T value;
+    uint value;
     friend QDBusArgument &operator<<(QDBusArgument &a, const Lone &l) { a.beginStructure(); a << l.value; a.endStructure(); return a; }
     friend const QDBusArgument &operator>>(const QDBusArgument &a, Lone &l) { a.beginStructure(); a >> l.value; a.endStructure(); return a; }
 };
 
 } // namespace
 
-Q_DECLARE_METATYPE(Lone<uint>)
-Q_DECLARE_METATYPE(Lone<int>)
+Q_DECLARE_METATYPE(Lone)
 
 namespace {
 
@@ -59,12 +38,9 @@ namespace {
 using Stream = QPair<uint, QVariantMap>;
 using StringStream = QPair<uint, QMap<QString, QString>>;
 const QString deskPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString screenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 const QString remoteDesktop = QStringLiteral("org.freedesktop.portal.RemoteDesktop");
 // A compositor offers room for a 384x384 cursor bitmap, no less and no more.
 constexpr int cursorMetaSize = sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + 384 * 384 * 4;
-// Past a short chunk's end the picture goes on in a colour standInPixel() never gives.
-constexpr uint32_t pastChunk = 0xff00ff00;
 
 // The colour at global (x, y): never black, and unlike any other pixel below 2048x2048.
 uint32_t standInPixel(int x, int y)
@@ -78,44 +54,46 @@ void say(const QString &line)
     std::fflush(stdout);
 }
 
-QString option(const QStringList &args, const QString &name)
-{
-    return args.contains(name) ? args.value(args.indexOf(name) + 1) : QString();
-}
-
 // Where the portal puts a caller's request or session: named for the caller and its token.
 QString handlePath(const QDBusMessage &m, const QString &kind, const QVariant &token)
 {
     return deskPath + '/' + kind + '/' + m.service().mid(1).replace('.', '_') + '/' + token.toString();
 }
 
-QDBusMessage response(const QString &request, uint code, const QVariantMap &results)
-{
-    return QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response") << code << results;
-}
-
-// Start's streams (the last monitor first) with the right outer type and the wrong insides, as
-// `kind` says; faults of position and size are monitor 1's.
-QVariant spoiled(const QString &kind, QList<Stream> streams)
+// Start's streams with the right outer type and the wrong insides, as --bad-start `kind` says; faults of
+// position and size are those of the stream listed second.
+QVariant spoiled(const QString &kind, const QList<Stream> &streams)
 {
     const uint last = streams[0].first, first = streams[1].first;
-    if (kind == "streams-au")
-        return QVariant::fromValue(QList<uint>{last, first});
-    if (kind == "streams-a(u)")
-        return QVariant::fromValue(QList<Lone<uint>>{{last}, {first}});
-    if (kind == "streams-a(ua{ss})")
-        return QVariant::fromValue(QList<StringStream>{{last, {{"size", "320x240"}}}, {first, {{"size", "640x480"}}}});
-    if (kind == "streams-string")
-        return QStringLiteral("%1 %2").arg(last).arg(first);
-    if (kind == "position-struct1")
-        streams[1].second["position"] = QVariant::fromValue(Lone<int>{0});
-    else if (kind == "position-huge")
-        streams[1].second["position"] = QPoint(2147483600, 0);
-    else if (kind == "size-negative")
-        streams[1].second["size"] = QSize(-640, 480);
-    else
+    const auto second = [streams](const QString &key, const QVariant &value) {
+        QList<Stream> spoilt = streams;
+        spoilt[1].second[key] = value;
+        return QVariant::fromValue(spoilt);
+    };
+    const QHash<QString, QVariant> kinds{
+        {"streams-au", QVariant::fromValue(QList<uint>{last, first})},
+        {"streams-a(u)", QVariant::fromValue(QList<Lone>{{last}, {first}})},
+        {"streams-a(ua{ss})", QVariant::fromValue(QList<StringStream>{{last, {{"size", "320x240"}}}, {first, {{"size", "640x480"}}}})},
+        {"streams-string", QStringLiteral("%1 %2").arg(last).arg(first)},
+        {"position-struct1", second("position", QVariant::fromValue(Lone{0}))},
+        {"position-huge", second("position", QPoint(2147483600, 0))},
+        {"size-negative", second("size", QSize(-640, 480))}};
+    if (!kinds.contains(kind))
         qFatal("portal-standin: no such --bad-start");
-    return QVariant::fromValue(streams);
+    return kinds[kind];
+}
+
+// A connection of its own to the PipeWire daemon, as the portal hands its callers.
+QDBusUnixFileDescriptor pipeWireRemote()
+{
+    sockaddr_un address{AF_UNIX, {}};
+    qstrncpy(address.sun_path, qgetenv("PIPEWIRE_RUNTIME_DIR") + "/pipewire-0", sizeof(address.sun_path));
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0)
+        qFatal("portal-standin: cannot reach the PipeWire daemon");
+    const QDBusUnixFileDescriptor remoteFd(fd);
+    close(fd);
+    return remoteFd;
 }
 
 struct Monitor
@@ -125,60 +103,46 @@ struct Monitor
     pw_stream *stream = nullptr;
     spa_hook listener{};
     bool wantPicture = false;
+    uint node() const { return stream ? pw_stream_get_node_id(stream) : SPA_ID_INVALID; }
 };
-
-uint node(const Monitor &m)
-{
-    return m.stream ? pw_stream_get_node_id(m.stream) : SPA_ID_INVALID;
-}
-
-class StandIn;
-StandIn *standIn = nullptr;
 
 class StandIn : public QDBusVirtualObject
 {
 public:
-    const bool refuse, remote, cursorMode, cursorMeta, secondResponse, holdConsent;
-    const QString badStart;
-    bool pictures, shortChunk = false, negativeStride = false, badStride = false;
+    static inline StandIn *instance = nullptr; // for PipeWire's callbacks
+    QStringList faults; // the options, then the commands that spoil the pictures
+    const bool cursorMeta = !has("--no-cursor") && !has("--no-cursor-meta");
+    bool pictures = !has("--no-pictures") && !has("--pictures-after");
     std::optional<QPoint> pointer;
     Monitor monitors[2] = {{QRect(0, 0, 640, 480)}, {QRect(640, 0, 320, 240)}};
-    std::optional<QDBusConnection> stranger;
+    std::optional<QDBusConnection> stranger; // forges Start's Response, then Session.Closed
     QString session;
     bool sessionIsRemote = false, persist = false;
     int tokens = 0;
     QList<QSize> startedSizes;
-    QList<QDBusMessage> responses, held;
-    QStringList afterReply;
+    QList<QDBusMessage> responses; // sent once the call is answered
     QTimer *frames = new QTimer(this);
 
-    explicit StandIn(const QStringList &args)
-        : refuse(args.contains("--refuse")), remote(!args.contains("--no-remote-desktop")),
-          cursorMode(!args.contains("--no-cursor")), cursorMeta(cursorMode && !args.contains("--no-cursor-meta")),
-          secondResponse(args.contains("--second-response")), holdConsent(args.contains("--hold-consent")),
-          badStart(option(args, "--bad-start")), pictures(!args.contains("--no-pictures") && !args.contains("--pictures-after"))
+    StandIn(const QStringList &args, pw_core *core) : faults(args)
     {
-        const QStringList xy = option(args, "--pointer").split(','), scales = option(args, "--scale").split(',');
-        if (args.contains("--pointer"))
+        instance = this;
+        const QStringList xy = option("--pointer").split(','), scales = option("--scale").split(',');
+        if (has("--pointer"))
             pointer = QPoint(xy.value(0).toInt(), xy.value(1).toInt());
         for (int i : {0, 1})
-            monitors[i].scale = args.contains("--scale") ? scales.value(i).toDouble() : 1;
-        if (args.contains("--pictures-after"))
-            QTimer::singleShot(option(args, "--pictures-after").toInt(), this, [this] { pictures = true, send(true); });
-        if (args.contains("--stranger"))
+            monitors[i].scale = has("--scale") ? scales.value(i).toDouble() : 1;
+        if (has("--pictures-after"))
+            QTimer::singleShot(option("--pictures-after").toInt(), this, [this] { pictures = true, send(true); });
+        if (has("--stranger"))
             stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "stranger");
         connect(frames, &QTimer::timeout, this, [this] { send(true); });
         frames->start(200);
+        for (Monitor &m : monitors)
+            offer(m, core);
     }
 
-    void announce()
-    {
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        if (!bus.registerVirtualObject(deskPath, this, QDBusConnection::SubPath)
-            || !bus.registerService("org.freedesktop.portal.Desktop"))
-            qFatal("portal-standin: cannot own the portal's name");
-        say(QStringLiteral("ready %1 %2").arg(node(monitors[0])).arg(node(monitors[1])));
-    }
+    bool has(const QString &fault) const { return faults.contains(fault); }
+    QString option(const QString &name) const { return has(name) ? faults.value(faults.indexOf(name) + 1) : QString(); }
 
     // Side by side like the devices, each its device size / scale.
     QRect logicalRect(int i) const
@@ -187,9 +151,9 @@ public:
         return QRect(QPoint(i ? size(monitors[0]).width() : 0, 0), size(monitors[i]));
     }
 
-    // A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata
-    // alone, its picture marked corrupted and blanked so that a reader who shows it is caught. A
-    // picture waits for the buffers negotiated for its size, which have exactly that size.
+    // A picture, or (like a compositor when only the pointer moved) a buffer of cursor metadata alone, its
+    // picture marked corrupted and blanked so that a reader who shows it is caught. A picture waits for the
+    // buffers negotiated for its size, which have exactly that size.
     void process(Monitor &m)
     {
         pw_buffer *b = pw_stream_dequeue_buffer(m.stream);
@@ -197,17 +161,13 @@ public:
             return;
         spa_data &d = b->buffer->datas[0];
         const int width = m.rect.width(), height = m.rect.height(), row = width * 4;
-        const bool picture = m.wantPicture && d.maxsize == uint32_t(row * height);
+        const bool picture = m.wantPicture && d.maxsize == uint32_t(row * height), bottomUp = has("negative-stride");
         m.wantPicture &= !picture;
-        const uint32_t size = picture ? uint32_t(row * height) >> int(shortChunk) : 0;
-        for (int i = 0; i < (picture ? width * height : int(d.maxsize / 4)); ++i) {
-            const int y = negativeStride ? height - 1 - i / width : i / width;
-            static_cast<uint32_t *>(d.data)[i] =
-                !picture ? 0 : uint32_t(i) * 4 < size ? standInPixel(m.rect.x() + i % width, m.rect.y() + y) : pastChunk;
-        }
-        const int32_t stride = !picture ? row : badStride ? width * 2 : negativeStride ? -row : row;
-        *d.chunk = spa_chunk{picture && stride < 0 ? uint32_t(row * (height - 1)) : 0, size, stride,
-                             picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
+        for (int i = 0; i < int(d.maxsize / 4); ++i)
+            static_cast<uint32_t *>(d.data)[i] = picture ? standInPixel(m.rect.x() + i % width, m.rect.y() + (bottomUp ? height - 1 - i / width : i / width)) : 0;
+        const int32_t stride = !picture ? row : has("bad-stride") ? width * 2 : bottomUp ? -row : row;
+        const uint32_t size = picture ? uint32_t(row * height) >> int(has("short-chunk")) : 0;
+        *d.chunk = spa_chunk{stride < 0 ? uint32_t(row * (height - 1)) : 0, size, stride, picture ? 0 : int32_t(SPA_CHUNK_FLAG_CORRUPTED)};
         const QPoint at = pointer && m.rect.contains(*pointer) ? *pointer - m.rect.topLeft() : QPoint(-1, -1);
         if (void *c = spa_buffer_find_meta_data(b->buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)))
             *static_cast<spa_meta_cursor *>(c) = spa_meta_cursor{at.x() >= 0 ? 1u : 0u, 0, {at.x(), at.y()}, {0, 0}, 0};
@@ -223,42 +183,30 @@ public:
             }
     }
 
+    // After Start's Response the stranger closes the session.
     bool handleMessage(const QDBusMessage &m, const QDBusConnection &bus) override
     {
-        const QVariantList a = m.arguments();
-        bus.send(answer(m, a, qdbus_cast<QVariantMap>(a.value(m.member() == "CreateSession" ? 0 : 1))));
-        release(std::exchange(responses, {}), m.member() == "Start");
-        for (const QString &line : std::exchange(afterReply, {}))
-            say(line);
+        bus.send(answer(m, m.arguments()));
+        for (const QDBusMessage &message : std::exchange(responses, {}))
+            bus.send(message);
+        if (m.member() == "Start" && stranger)
+            forge(closed());
         return true;
     }
 
-    // The checks are those of the real portal that a caller could fail.
-    QDBusMessage answer(const QDBusMessage &m, const QVariantList &a, const QVariantMap &options)
+    // The checks are those of the real portal that a caller could fail. A Request's options come last.
+    QDBusMessage answer(const QDBusMessage &m, const QVariantList &a)
     {
-        const QString member = m.member(), iface = m.interface();
+        const QString member = m.member();
+        const QVariantMap options = qdbus_cast<QVariantMap>(a.value(a.size() - 1));
         if (member == "GetAll")
             return m.createReply(QVariant(properties(a.value(0).toString())));
-        if (m.path() != deskPath || properties(iface).isEmpty())
-            return m.createErrorReply(QDBusError::UnknownObject, m.path());
-        if (member == "CreateSession") {
-            session = handlePath(m, "session", options.value("session_handle_token"));
-            sessionIsRemote = iface == remoteDesktop;
-            persist = false;
-            return request(m, options, 0, {{"session_handle", session}});
-        }
-        if (a.value(0).value<QDBusObjectPath>().path() != session)
+        if (member != "CreateSession" && a.value(0).value<QDBusObjectPath>().path() != session)
             return m.createErrorReply(QDBusError::AccessDenied, "Invalid session");
         if (member == "SelectSources" && sessionIsRemote && options.contains("persist_mode"))
             return m.createErrorReply(QDBusError::InvalidArgs, "Remote desktop sessions cannot persist");
-        if (member == "SelectSources" || member == "SelectDevices") {
-            persist = persist || options.value("persist_mode").toUInt() == 2;
-            if (options.contains("restore_token"))
-                say("offered " + options.value("restore_token").toString());
-            return request(m, options, 0, {});
-        }
-        if (member == "Start")
-            return start(m, qdbus_cast<QVariantMap>(a.value(2)));
+        if (QStringList{"CreateSession", "SelectDevices", "SelectSources", "Start"}.contains(member))
+            return request(m, options);
         if (member == "OpenPipeWireRemote")
             return m.createReply(QVariant::fromValue(pipeWireRemote()));
         if (member == "NotifyPointerMotionAbsolute" && sessionIsRemote)
@@ -268,84 +216,84 @@ public:
         return m.createErrorReply(QDBusError::AccessDenied, "Invalid state for " + member);
     }
 
-    QDBusMessage request(const QDBusMessage &m, const QVariantMap &options, uint code, const QVariantMap &results)
+    // The Response follows the reply, but none to Start while the user is asked (--hold-consent); to Start, a
+    // stranger's forged refusal comes first.
+    QDBusMessage request(const QDBusMessage &m, const QVariantMap &options)
     {
         const QString handle = handlePath(m, "request", options.value("handle_token"));
-        for (int copies = secondResponse ? 2 : 1; copies > 0; --copies)
-            responses << response(handle, code, results);
+        const auto response = [&handle](uint code, const QVariantMap &results) {
+            return QDBusMessage::createSignal(handle, "org.freedesktop.portal.Request", "Response") << code << results;
+        };
+        const bool start = m.member() == "Start", asking = start && has("--hold-consent");
+        if (start && stranger)
+            forge(response(1, {}));
+        const QDBusMessage out = start && has("--refuse") ? response(1, {}) : response(0, results(m, options));
+        for (int copies = asking ? 0 : has("--second-response") ? 2 : 1; copies > 0; --copies)
+            responses << out;
+        if (asking)
+            say("asking");
         return m.createReply(QVariant::fromValue(QDBusObjectPath(handle)));
     }
 
-    QDBusMessage start(const QDBusMessage &m, const QVariantMap &options)
+    // What a Request's Response carries; the session and what it asks to keep are set up here.
+    QVariantMap results(const QDBusMessage &m, const QVariantMap &options)
     {
-        if (stranger)
-            forge(response(handlePath(m, "request", options.value("handle_token")), 0,
-                           {{"streams", QVariant::fromValue(QList<uint>{node(monitors[0]), node(monitors[1])})}}),
-                  "response");
-        const QDBusMessage reply = refuse ? request(m, options, 1, {}) : request(m, options, 0, started());
-        if (holdConsent) {
-            held = std::exchange(responses, {});
-            say("asking");
+        if (m.member() == "Start")
+            return started();
+        if (m.member() == "CreateSession") {
+            session = handlePath(m, "session", options.value("session_handle_token"));
+            sessionIsRemote = m.interface() == remoteDesktop;
+            persist = false;
+            return {{"session_handle", session}};
         }
-        return reply;
+        persist = persist || options.value("persist_mode").toUInt() == 2;
+        if (options.contains("restore_token"))
+            say("offered " + options.value("restore_token").toString());
+        return {};
     }
 
+    // The monitors last first (as GNOME's portal was seen to list them), in logical pixels.
     QVariantMap started()
     {
         QList<Stream> streams;
-        for (int i : {1, 0}) // as GNOME's portal was seen to list them
-            streams << Stream{node(monitors[i]), {{"position", logicalRect(i).topLeft()}, {"size", logicalRect(i).size()}, {"source_type", 1u}}};
-        startedSizes = {logicalRect(1).size(), badStart == "size-negative" ? QSize(-640, 480) : logicalRect(0).size()};
-        QVariantMap results{{"streams", badStart.isEmpty() ? QVariant::fromValue(streams) : spoiled(badStart, streams)}};
+        for (int i : {1, 0})
+            streams << Stream{monitors[i].node(), {{"position", logicalRect(i).topLeft()}, {"size", logicalRect(i).size()}, {"source_type", 1u}}};
+        startedSizes = {logicalRect(1).size(), logicalRect(0).size()};
+        QVariantMap results{{"streams", has("--bad-start") ? spoiled(option("--bad-start"), streams) : QVariant::fromValue(streams)}};
         if (sessionIsRemote)
             results["devices"] = 2u;
-        if (persist)
-            say("issued " + (results["restore_token"] = "token-" + QString::number(getpid()) + '-' + QString::number(++tokens)).toString());
+        if (persist) {
+            results["restore_token"] = "token-" + QString::number(getpid()) + '-' + QString::number(++tokens);
+            say("issued " + results["restore_token"].toString());
+        }
         return results;
     }
 
-    // Responses out; after Start's, the stranger closes the session.
-    void release(const QList<QDBusMessage> &out, bool ofStart)
+    // The stranger's message reaches its readers after all that the portal sent before it and before all that it
+    // sends next: a call the bus answers comes back once all sent before it has been passed on.
+    void forge(const QDBusMessage &message)
     {
-        for (const QDBusMessage &message : out)
-            QDBusConnection::sessionBus().send(message);
-        if (ofStart && stranger && !out.isEmpty())
-            forge(closed(), "closed");
-    }
-
-    // The stranger's message reaches its readers after all that the portal sent before it, and
-    // before all that the portal sends next.
-    void forge(const QDBusMessage &message, const QString &what)
-    {
-        // A call answered by the bus comes back after all the caller sent before it was passed on.
-        const auto flush = [](const QDBusConnection &bus) {
-            bus.call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"));
-        };
-        flush(QDBusConnection::sessionBus());
+        const QDBusMessage flush = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId");
+        QDBusConnection::sessionBus().call(flush);
         stranger->send(message);
-        flush(*stranger);
-        say("forged " + what);
+        stranger->call(flush);
+        say("forged " + message.member().toLower());
     }
 
-    // xdg-desktop-portal lets through any position inside the logical size some stream had at
-    // Start, whichever stream the caller names; the compositor takes it in device pixels, and
-    // ignores a stream it does not know.
+    // xdg-desktop-portal lets through any position inside the logical size some stream had at Start, whichever
+    // stream the caller names; the compositor takes it in device pixels.
     QDBusMessage moveTo(const QDBusMessage &m, uint stream, double x, double y)
     {
         const auto inside = [x, y](const QSize &s) { return x >= 0 && x < s.width() && y >= 0 && y < s.height(); };
         if (std::none_of(startedSizes.cbegin(), startedSizes.cend(), inside)) {
-            afterReply << QStringLiteral("refused %1 %2").arg(x).arg(y);
+            say(QStringLiteral("refused %1 %2").arg(x).arg(y));
             return m.createErrorReply(QDBusError::Failed, "Invalid position");
         }
-        afterReply << QStringLiteral("move %1 %2 %3").arg(stream).arg(x).arg(y);
-        for (const Monitor &monitor : monitors)
-            if (node(monitor) == stream)
-                moved(monitor.rect.topLeft() + QPoint(int(x), int(y)));
-        return m.createReply();
+        return moved(m, monitors[monitors[1].node() == stream].rect.topLeft() + QPoint(int(x), int(y)));
     }
 
-    // In logical pixels, from (0,0) while the pointer is unknown, kept on the monitor it ends over
-    // (from the seam on, monitor 2).
+    // In logical pixels, from (0,0) while the pointer is unknown, kept on the monitor it ends over (from the seam
+    // on, monitor 2).
     QDBusMessage moveBy(const QDBusMessage &m, double dx, double dy)
     {
         const QPoint at = pointer.value_or(QPoint());
@@ -355,38 +303,24 @@ public:
         const QRectF r = logicalRect(i);
         const QPointF kept(qBound(r.left(), to.x(), r.right()), qBound(r.top(), to.y(), r.bottom()));
         const QPointF offset = (kept - r.topLeft()) * monitors[i].scale;
-        afterReply << QStringLiteral("rel %1 %2").arg(dx).arg(dy);
-        moved(monitors[i].rect.topLeft() + QPoint(std::min(int(offset.x()), monitors[i].rect.width() - 1),
-                                                  std::min(int(offset.y()), monitors[i].rect.height() - 1)));
-        return m.createReply();
+        const QRect &device = monitors[i].rect;
+        return moved(m, device.topLeft() + QPoint(qMin(int(offset.x()), device.width() - 1), qMin(int(offset.y()), device.height() - 1)));
     }
 
-    void moved(const QPoint &to)
+    QDBusMessage moved(const QDBusMessage &m, const QPoint &to)
     {
         pointer = to;
-        afterReply << QStringLiteral("pointer %1 %2").arg(to.x()).arg(to.y());
+        say(QStringLiteral("pointer %1 %2").arg(to.x()).arg(to.y()));
         frames->stop();
         send(false);
-    }
-
-    // A connection of its own to the PipeWire daemon, as the portal hands its callers.
-    static QDBusUnixFileDescriptor pipeWireRemote()
-    {
-        sockaddr_un address{AF_UNIX, {}};
-        qstrncpy(address.sun_path, qgetenv("PIPEWIRE_RUNTIME_DIR") + "/pipewire-0", sizeof(address.sun_path));
-        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0)
-            qFatal("portal-standin: cannot reach the PipeWire daemon");
-        const QDBusUnixFileDescriptor remoteFd(fd);
-        close(fd);
-        return remoteFd;
+        return m.createReply();
     }
 
     QVariantMap properties(const QString &iface) const
     {
-        if (iface == screenCast)
-            return {{"version", 4u}, {"AvailableSourceTypes", 3u}, {"AvailableCursorModes", cursorMode ? 7u : 3u}};
-        if (iface == remoteDesktop && remote)
+        if (iface == "org.freedesktop.portal.ScreenCast")
+            return {{"version", 4u}, {"AvailableSourceTypes", 3u}, {"AvailableCursorModes", has("--no-cursor") ? 3u : 7u}};
+        if (iface == remoteDesktop && !has("--no-remote-desktop"))
             return {{"version", 2u}, {"AvailableDeviceTypes", 3u}};
         return {};
     }
@@ -394,23 +328,21 @@ public:
     // Callers find the interfaces in the portal's own description.
     QString introspect(const QString &) const override { return {}; }
 
-    QDBusMessage closed() const
-    {
-        return QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap();
-    }
+    QDBusMessage closed() const { return QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap(); }
 
     // Those that change the pictures send one of each monitor at once, moved pointer or not.
     void command(const QString &line)
     {
         const QStringList words = line.split(' ', Qt::SkipEmptyParts);
+        const auto spoil = [&] {
+            faults << words[0];
+            send(true);
+        };
         const QHash<QString, std::function<void()>> commands{
             {"die", [&] { say("done " + line), _exit(0); }},
             {"destroy-streams", [this] { end(false); }},
             {"close-session", [this] { QDBusConnection::sessionBus().send(closed()); }},
-            {"grant", [this] { release(std::exchange(held, {}), true); }},
-            {"short-chunk", [this] { shortChunk = true, send(true); }},
-            {"negative-stride", [this] { negativeStride = true, send(true); }},
-            {"bad-stride", [this] { badStride = true, send(true); }},
+            {"short-chunk", spoil}, {"negative-stride", spoil}, {"bad-stride", spoil},
             {"resize", [&] {
                  monitors[0].rect.setSize(QSize(words.value(1).toInt(), words.value(2).toInt()));
                  monitors[1].rect.moveLeft(monitors[0].rect.width());
@@ -423,41 +355,38 @@ public:
         say("done " + line);
     }
 
-    // What a monitor's stream offers: its size alone, in shared memory, with room for the pointer.
-    // Once connected, it negotiates its format and buffers anew.
+    // What a monitor's stream offers: its size alone, in shared memory, with room for the pointer. Once
+    // connected, it negotiates its format and buffers anew.
     void offer(Monitor &m, pw_core *core = nullptr)
     {
         uint8_t buffer[1024];
         spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
         const spa_rectangle size = SPA_RECTANGLE(uint32_t(m.rect.width()), uint32_t(m.rect.height()));
         const spa_pod *params[] = {
-            static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
-                SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-                SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size))),
-            static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_size,
-                SPA_POD_Int(m.rect.width() * m.rect.height() * 4), SPA_PARAM_BUFFERS_dataType,
-                SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
-            static_cast<spa_pod *>(spa_pod_builder_add_object(
-                &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-                SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
+            static_cast<spa_pod *>(spa_pod_builder_add_object(&b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat,
+                SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
+                SPA_FORMAT_VIDEO_format, SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(&b, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers,
+                SPA_PARAM_BUFFERS_size, SPA_POD_Int(m.rect.width() * m.rect.height() * 4),
+                SPA_PARAM_BUFFERS_dataType, SPA_POD_CHOICE_FLAGS_Int(1 << SPA_DATA_MemFd))),
+            static_cast<spa_pod *>(spa_pod_builder_add_object(&b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
+                SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size, SPA_POD_Int(cursorMetaSize)))};
         if (!core)
             return (void)(m.stream && pw_stream_update_params(m.stream, params, cursorMeta ? 3 : 2));
         m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
         pw_stream_add_listener(m.stream, &m.listener, &streamEvents(), &m);
-        pw_stream_connect(m.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-                          pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params, cursorMeta ? 3 : 2);
+        const auto flags = pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS);
+        pw_stream_connect(m.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, cursorMeta ? 3 : 2);
     }
 
     static const pw_stream_events &streamEvents()
     {
         static pw_stream_events events{};
         events.version = PW_VERSION_STREAM_EVENTS;
-        events.process = [](void *m) { standIn->process(*static_cast<Monitor *>(m)); };
+        events.process = [](void *m) { instance->process(*static_cast<Monitor *>(m)); };
         // A picture held back for buffers of a new size goes out once they are all in.
         events.add_buffer = [](void *m, pw_buffer *) {
-            QTimer::singleShot(0, standIn, [m = static_cast<Monitor *>(m)] {
+            QTimer::singleShot(0, instance, [m = static_cast<Monitor *>(m)] {
                 if (m->stream && m->wantPicture)
                     pw_stream_trigger_process(m->stream);
             });
@@ -474,6 +403,18 @@ public:
         if (closeSession && !session.isEmpty())
             QDBusConnection::sessionBus().send(closed());
     }
+
+    // Once every stream has its node, ready to be linked, the portal shows up on the bus.
+    void announce(pw_loop *loop)
+    {
+        const auto ready = [](const Monitor &m) { return pw_stream_get_state(m.stream, nullptr) == PW_STREAM_STATE_PAUSED && m.node() != SPA_ID_INVALID; };
+        while (!ready(monitors[0]) || !ready(monitors[1]))
+            pw_loop_iterate(loop, -1);
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.registerVirtualObject(deskPath, this, QDBusConnection::SubPath) || !bus.registerService("org.freedesktop.portal.Desktop"))
+            qFatal("portal-standin: cannot own the portal's name");
+        say(QStringLiteral("ready %1 %2").arg(monitors[0].node()).arg(monitors[1].node()));
+    }
 };
 
 } // namespace
@@ -487,11 +428,8 @@ int main(int argc, char *argv[])
     qDBusRegisterMetaType<QList<Stream>>();
     qDBusRegisterMetaType<StringStream>();
     qDBusRegisterMetaType<QList<StringStream>>();
-    qDBusRegisterMetaType<Lone<uint>>();
-    qDBusRegisterMetaType<QList<Lone<uint>>>();
-    qDBusRegisterMetaType<Lone<int>>();
-    StandIn portal(app.arguments());
-    standIn = &portal;
+    qDBusRegisterMetaType<Lone>();
+    qDBusRegisterMetaType<QList<Lone>>();
     pw_loop *loop = pw_loop_new(nullptr);
     pw_loop_enter(loop);
     QSocketNotifier pipeWire(pw_loop_get_fd(loop), QSocketNotifier::Read);
@@ -499,15 +437,8 @@ int main(int argc, char *argv[])
     pw_core *core = pw_context_connect(pw_context_new(loop, nullptr, 0), nullptr, 0);
     if (!core)
         qFatal("portal-standin: no PipeWire daemon");
-    for (Monitor &m : portal.monitors)
-        portal.offer(m, core);
-    // The portal shows up on the bus once every stream has its node, ready to be linked.
-    const auto ready = [](const Monitor &m) {
-        return pw_stream_get_state(m.stream, nullptr) == PW_STREAM_STATE_PAUSED && node(m) != SPA_ID_INVALID;
-    };
-    while (!ready(portal.monitors[0]) || !ready(portal.monitors[1]))
-        pw_loop_iterate(loop, -1);
-    portal.announce();
+    StandIn portal(app.arguments(), core);
+    portal.announce(loop);
     // A command a line, carried out as it comes.
     QFile commands;
     commands.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
