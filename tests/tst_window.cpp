@@ -5,7 +5,6 @@
 
 #include "dialogs/version.h"
 #include "magnifier/magnify.h"
-#include "magnifier/monitors.h"
 #include "settings/preferences.h"
 #include "support/testsupport.h"
 
@@ -16,22 +15,6 @@
 extern Q_CORE_EXPORT quintptr qtHookData[];
 
 namespace {
-
-// Collects the debug lines written while it lives.
-struct DebugCapture
-{
-    DebugCapture()
-    {
-        static DebugCapture *active = nullptr;
-        active = this;
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-            if (type == QtDebugMsg)
-                active->lines.append(message);
-        });
-    }
-    ~DebugCapture() { qInstallMessageHandler(nullptr); }
-    QStringList lines;
-};
 
 // Runs the start-up loop, handing each pass's window to `script` with the pass number; the
 // window's result then decides as exec()'s would, a failed check ends it. Returns the passes.
@@ -50,18 +33,13 @@ int runScripted(const std::function<void(VikaroProbe &, int)> &script)
 // Once a modal window shows, hands it to `inspect` and closes it: code that runs exec() won't block.
 void whenModalShows(const std::function<void(QWidget *)> &inspect)
 {
-    auto *poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, inspect] {
+    QTimer::singleShot(10, [inspect] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
+            return whenModalShows(inspect); // not yet: look again
         inspect(modal);
         modal->close();
     });
-    poll->start();
 }
 
 // In the options dialog: the flag of `language` (0..4), then Ok or Cancel.
@@ -290,13 +268,10 @@ private slots:
                        {"0 sets the anchor", "", {Qt::Key_Right, Qt::Key_0, Qt::Key_Down}, "", {1, 1}, "", "Rel.      0      1"},
                        {"Delete clears the anchor", "", {Qt::Key_Insert, Qt::Key_Delete, Qt::Key_Right}, "", {1, 0}, "", "[1]   101     80"},
                        {". clears the anchor", "", {Qt::Key_Insert, Qt::Key_Period}, "", {}, "", "[1]   100     80"},
-                       {"* * zoom in twice", "Zoom factor=2", {Qt::Key_Asterisk, Qt::Key_Asterisk}, "Zoom factor=4", {}, "Vikaro */11"},
-                       {"/ zooms out", "Zoom factor=2", {Qt::Key_Slash}, "Zoom factor=1", {}, "Vikaro */5"},
-                       {"* at 8 stays", "Zoom factor=8", {Qt::Key_Asterisk}, "Zoom factor=8", {}, "Vikaro */25"},
-                       {"/ at 0 stays", "", {Qt::Key_Slash}, "Zoom factor=0", {}, "Vikaro */3"},
-                       {"wheel forward at 2 gives 3", "Zoom factor=2", {}, "Zoom factor=3", {}, "Vikaro */9", {}, 120},
+                       {"* * from 7 stops at 8", "Zoom factor=7", {Qt::Key_Asterisk, Qt::Key_Asterisk}, "Zoom factor=8", {}, "Vikaro */25"},
+                       {"/ / from 1 stops at 0", "Zoom factor=1", {Qt::Key_Slash, Qt::Key_Slash}, "Zoom factor=0", {}, "Vikaro */3"},
                        {"wheel backward at 2 gives 1", "Zoom factor=2", {}, "Zoom factor=1", {}, "Vikaro */5", {}, -120},
-                       {"big wheel delta moves one level", "Zoom factor=2", {}, "Zoom factor=3", {}, "", {}, 960},
+                       {"big wheel turn forward: one level", "Zoom factor=2", {}, "Zoom factor=3", {}, "Vikaro */9", {}, 960},
                        {"wheel with the pointer inside does nothing", "Zoom factor=2", {}, "Zoom factor=2", {}, "Vikaro */7", {}, 120, true},
                        {"G steps the sight, 4 wraps to 0", "Grid type=3", {Qt::Key_G, Qt::Key_G}, "Grid type=0"},
                        {"G from out of range gives 0", "Grid type=17", {Qt::Key_G}, "Grid type=0"},
@@ -304,13 +279,11 @@ private slots:
                        {"F12 last slot, others left alone", "Color F5=5", {Qt::Key_F12}, "Color F12=-15720400"},
                        {"F5 with the pointer inside empties the slot", "Color F5=5", {Qt::Key_F5}, "Color F5=0", {}, "", {}, 0, true},
                        {"F holds the colour", "", {Qt::Key_F, Qt::Key_Right, Qt::Key_F2}, "Color F2=-15720400", {1, 0}, frozen},
-                       {"unfrozen, F2 stores the new colour", "", {Qt::Key_Right, Qt::Key_F2}, "Color F2=-12562336", {1, 0}},
                        {"U unfreezes, and leaves a running picture running", "", {Qt::Key_F, Qt::Key_U, Qt::Key_U, Qt::Key_Right, Qt::Key_F3}, "Color F3=-12562336", {1, 0}, "Vikaro */3"},
                        {"Escape, Enter and F13 leave the window open", "", {Qt::Key_Escape, Qt::Key_Enter, Qt::Key_F13}, ""},
                        {"export: nothing stored", "", {}, "", {}, "", {}, 0, false, "-"},
-                       {"export: alpha 0x80 counts", "Color F1=-2130771968", {}, "", {}, "", {}, 0, false, "#FF0000<BR/>" + br.repeated(11)},
-                       {"export: F1 and F12, alpha 0 on F4 counts empty", "Color F12=-1;Color F4=16777215;Color F1=-15553740", {}, "", {},
-                        "", {}, 0, false, "#12AB34<BR/>" + br.repeated(10) + "#FFFFFF<BR/>"}});
+                       {"export: F1 of alpha 0x80 and F12, F4 of alpha 0 empty", "Color F12=-1;Color F4=16777215;Color F1=-2146260172",
+                        {}, "", {}, "", {}, 0, false, "#12AB34<BR/>" + br.repeated(10) + "#FFFFFF<BR/>"}});
     }
     // With Shift and Ctrl held (they are ignored), a tick after every key, on a desktop whose
     // pixels right of the start differ.
@@ -353,8 +326,6 @@ private slots:
             VikaroProbe fresh;
             fresh.tick();
             QCOMPARE(w.picture(), fresh.picture());
-            const int centre = (w.zoomSpan() / 2) * w.zoomFactor();
-            QCOMPARE(w.picture().pixel(centre, centre), fake->picture.pixel(fake->cursor));
         }
         QGuiApplication::clipboard()->setText("-");
         whenModalShows([](QWidget *) {});
@@ -374,26 +345,24 @@ private slots:
     void optionsOkAndCancel_data()
     {
         QTest::addColumn<bool>("ok");
-        QTest::addColumn<bool>("hex");
-        QTest::newRow("English, hexadecimal unchecked, then Cancel: nothing written, the window goes on") << false << false;
-        QTest::newRow("English, hexadecimal unchecked, then Ok: both written, the window rebuilt") << true << false;
+        QTest::newRow("English, hexadecimal unchecked, then Cancel: nothing written, the window goes on") << false;
+        QTest::newRow("English, hexadecimal unchecked, then Ok: both written, the window rebuilt") << true;
     }
     // Through the options icon; the dialog ends with 2 for Cancel, 0 for Ok.
     void optionsOkAndCancel()
     {
         QFETCH(bool, ok);
-        QFETCH(bool, hex);
         sandbox::setRaw("FX in Hexa", "1");
         VikaroProbe w;
         int optionsResult = -1;
         whenModalShows([&](QWidget *modal) {
-            modal->findChild<QCheckBox *>()->setChecked(hex);
+            modal->findChild<QCheckBox *>()->setChecked(false);
             answerOptions(*qobject_cast<COptionsDlg *>(modal), 1, ok);
             optionsResult = qobject_cast<QDialog *>(modal)->result();
         });
         QTest::mouseClick(w.optionsIcon(), Qt::LeftButton);
         QCOMPARE((QVariantList{optionsResult, w.window()->result(), languageIndex, sandbox::raw("Language"), sandbox::raw("FX in Hexa")}),
-                 (QVariantList{ok ? 0 : 2, int(ok), int(ok), ok ? "1" : QString(), ok && !hex ? "0" : "1"}));
+                 (QVariantList{ok ? 0 : 2, int(ok), int(ok), ok ? "1" : QString(), ok ? "0" : "1"}));
     }
 
     void preferencesFile_data()
@@ -411,8 +380,6 @@ private slots:
                                                           "FX%20in%20Hexa=true\nColor%20F6=0x1F\nShow%20FX=1,2\nColor%20F7=\n");
         QTest::newRow("odd groups, empty and repeated keys") << QByteArray("[]\n=5\n[%General]\nColor%20F7=-1\n[Preferences/Sub]\nColor%20F8=5\n"
                                                                         "[Preferences]\nColor%20F8=-16711936\nColor%20F8=-65536\n[Broken\nColor%20F9=-256\n");
-        QTest::newRow("no group, Windows line ends") << QByteArray("Color%20F1=-16777216\r\nLanguage=1\r\n");
-        QTest::newRow("a line of 170 000 characters") << "[Preferences]\nColor%20F10=" + QByteArray(170000, '7') + "\nColor%20F11=-1\n";
         QTest::newRow("random bytes") << QByteArray::fromHex("5b50726566c3a9729c0a00ff0d0a3d3d5b5d0a80436f6c6f722046313dff00fe0a");
         QTest::newRow("what a start writes already there: left as it is") << QByteArray(
             "[Preferences]\r\nZoom%20factor=3\r\nShow%20FX=0\r\nColor%20F12=-1\r\n");
@@ -426,7 +393,6 @@ private slots:
         QVERIFY(writeFile(CData().fileName(), bytes));
         const QMap<QString, QVariant> before = storedKeys();
         QStringList shown, expected;
-        DebugCapture traces;
         runScripted([&shown](VikaroProbe &w, int) {
             w.tick();
             for (int slot = 0; slot < storedColorCount; ++slot)
@@ -446,17 +412,16 @@ private slots:
             QVERIFY2(startKeys.contains(key) || after.value(key) == before.value(key), qPrintable("changed " + key));
         if (before.value(startKeys[0]) == after.value(startKeys[0]) && before.value(startKeys[1]) == after.value(startKeys[1]))
             QVERIFY2(contentOf(CData().fileName()) == bytes, "rewritten though nothing changed");
-        QVERIFY2(traces.lines.filter("Settings not saved").isEmpty(), "false alarm");
     }
 
     void unwritableStore_data()
     {
         const QByteArray stored = "[Preferences]\nColor%20F1=-16777216\nLanguage=0\nShow%20FX=1\nZoom%20factor=2\n";
-        addRows<Unwritable>({{"read-only file", stored, readOnly, openFolder, 1},
-                             {"read-only file with a header the store cannot parse", stored + "[Unfinished\n", readOnly, openFolder, 1},
+        const QByteArray unparsed = stored + "[Unfinished\n"; // a header the store cannot parse
+        addRows<Unwritable>({{"read-only file with a header the store cannot parse", unparsed, readOnly, openFolder, 1},
                              {"read-only folder", stored, readWrite, closedFolder, 1},
                              {"read-only folder without a file yet", QByteArray(), readWrite, closedFolder, 1},
-                             {"writable store says nothing", stored, readWrite, openFolder, 0}});
+                             {"writable, a header it cannot parse: says nothing", unparsed, readWrite, openFolder, 0}});
     }
     // A colour stored on F5 and English chosen, none of it savable: the program goes on with
     // them in memory and says so once.
@@ -471,17 +436,20 @@ private slots:
         for (const QString &path : {folder, file})
             QVERIFY(geteuid() != 0 || ::chown(QFile::encodeName(path).constData(), nobody, nobody) == 0 || !QFile::exists(path));
         QVERIFY(QFile::setPermissions(folder, row.folderMode) && accessAs(nobody));
-        DebugCapture traces;
+        static QStringList said; // while the passes run
+        said.clear();
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &line) { said << line; });
         QStringList rows; // F1 and F5 of each pass
         runScripted([&rows](VikaroProbe &w, int pass) {
             rows << w.memValue(0)->text() + "/" + w.memValue(4)->text();
             if (pass == 0)
                 w.tick(), w.currentColor() = 0x102030, QTest::keyClick(w.window(), Qt::Key_F5), chooseLanguage(*w.window(), 1);
         });
+        qInstallMessageHandler(nullptr);
         const QString f1 = row.content.isNull() ? QString() : QString("  0,  0,  0");
         QCOMPARE(rows, (QStringList{f1 + "/", f1 + "/ 16, 32, 48"}));
         QCOMPARE(languageIndex, 1);
-        QCOMPARE(traces.lines.filter("Settings not saved").size(), row.reports);
+        QCOMPARE(said.filter("Settings not saved").size(), row.reports);
         QCOMPARE(contentOf(file).contains("Color%20F5=-15720400"), row.reports == 0);
     }
 

@@ -14,12 +14,9 @@ if [ "$1" = "--window-manager" ]; then
     shift
     openbox --sm-disable >/dev/null 2>&1 &
     pids="$pids $!"
-    tries=0 # ready once it has announced itself on the root window
-    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
-        tries=$((tries + 1))
-        [ "$tries" -le 200 ] || { echo "xvfb-run: openbox did not start" >&2; exit 1; }
-        sleep 0.05
-    done
+    ready='xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' # once it has announced itself
+    timeout 10 sh -c "until $ready; do sleep 0.05; done" 2>/dev/null \
+        || { echo "xvfb-run: openbox did not start" >&2; exit 1; }
 fi
 set +e
 "$@"

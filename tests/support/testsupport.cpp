@@ -39,24 +39,20 @@ void prepareTestProcess()
 
 namespace {
 
-std::unique_ptr<Desktop> &current()
-{
-    static std::unique_ptr<Desktop> instance;
-    return instance;
-}
+std::unique_ptr<Desktop> installed;
 
 } // namespace
 
 Desktop &desktop()
 {
-    if (!current())
-        current() = createPlatformDesktop();
-    return *current();
+    if (!installed)
+        installed = createPlatformDesktop();
+    return *installed;
 }
 
 void setDesktop(std::unique_ptr<Desktop> replacement)
 {
-    current() = std::move(replacement);
+    installed = std::move(replacement);
 }
 
 QImage patternPicture(const QSize &size)
@@ -76,8 +72,8 @@ FakeDesktop *startFresh(const QSize &fakeSize)
     pointerInside = frozen = showFx = fxInHex = false;
     storedColors.fill(0);
     auto fake = std::make_unique<FakeDesktop>();
-    FakeDesktop *installed = fake.get();
+    FakeDesktop *made = fake.get();
     fake->picture = patternPicture(fakeSize);
     setDesktop(fakeSize.isEmpty() ? nullptr : std::move(fake));
-    return fakeSize.isEmpty() ? nullptr : installed;
+    return fakeSize.isEmpty() ? nullptr : made;
 }
