@@ -1,17 +1,16 @@
 #!/bin/bash
 # gnome-check.sh [BUILD_DIR]: checks the magnifier (BUILD_DIR/vikaro, ${VIKARO_BUILD_DIR:-build} by
-# default, built when missing) against real headless GNOME 43 sessions (gnome-shell --headless,
-# its XWayland, the desktop portals, PipeWire) as a user would start it there. Not part of the CI
-# run: it needs root (packages, a user of its own) and takes a few minutes.
+# default, built only when missing) against real headless GNOME 43 sessions (gnome-shell
+# --headless, its XWayland, the desktop portals, PipeWire) as a user would start it there. Not
+# part of the CI run: it needs root (packages, a user of its own) and takes about five minutes.
 #
-# Each run of $runs is one session: its layout mode (physical: monitors placed in device pixels,
+# Each of $runs is one session: the layout mode (physical: monitors placed in device pixels,
 # GNOME's default; logical: in logical pixels, as with fractional scaling and as KDE always lays
-# out) and its monitors left to right, WIDTHxHEIGHT@SCALE. Windows of our own fill the monitors
-# with a pattern; the compositor's own remote desktop and screen cast (gnome-cast.cpp) move the
-# real pointer and read it and the true pixels, in each monitor's device pixels. The magnifier
-# starts on XWayland, its sharing dialog answered through the accessibility bus, and is held to
-# the ROWS of gnome-helper.py. What it says when sharing is refused, or shared without remote
-# interaction, the portal tests prove against a stand-in that answers as GNOME does.
+# out) and the monitors left to right, WIDTHxHEIGHT@SCALE. Windows of our own show a pattern; the
+# compositor's own remote desktop and screen cast (gnome-cast.cpp) move the real pointer and read
+# it and the true pixels, in device pixels. The magnifier starts on XWayland, its sharing dialog
+# answered through the accessibility bus, and is held to the ROWS of gnome-helper.py. What it
+# says when sharing is refused, or allowed without remote interaction, the portal tests prove.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 helper=$top/bench/gnome-helper.py
@@ -50,11 +49,7 @@ prepare() {
         apt-get update -qq
         DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends $missing >/dev/null
     fi
-    if [ -f "$build/CMakeCache.txt" ]; then
-        nice -n 10 cmake --build "$build" --parallel 2 --target vikaro >/dev/null
-    else
-        VIKARO_BUILD_DIR=$build nice -n 10 "$top/scripts/build.sh" >/dev/null
-    fi
+    [ -x "$build/vikaro" ] || VIKARO_BUILD_DIR=$build nice -n 10 "$top/scripts/build.sh" >/dev/null
     id "$user" >/dev/null 2>&1 || useradd --system --create-home --home-dir "/var/lib/$user" \
         --shell /usr/sbin/nologin "$user"
     mkdir -p -m 1777 /tmp/.X11-unix # XWayland's sockets; the folder must belong to root.
@@ -94,24 +89,12 @@ outside() {
 
 # ---- as the user: one session --------------------------------------------------------------
 
-pids=""
-# Starts `$3...` logging to $1.log and waits until `$2` holds.
+# Starts `$3...` logging to $1.log and waits until `$2` holds. All of it ends with the run's sweep.
 up() {
     local log=$1 ready=$2
     shift 2
     "$@" >"$work/$log.log" 2>&1 &
-    pids="$! $pids"
     wait_until "$ready" || { say "$log did not come up (see $work/$log.log)"; return 1; }
-}
-
-# Newest first; whatever has not gone 10 s after SIGTERM gets SIGKILL.
-stop_all() {
-    local p
-    for p in $pids; do
-        kill "$p" 2>/dev/null || continue
-        timeout=10 wait_until "! kill -0 $p" || kill -KILL "$p" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
 }
 
 # The session's settings, in a file of its own: the layout mode, and no banners over the pattern
@@ -169,20 +152,20 @@ pattern() {
 # The magnifier as a user starts it, its dialog answered Share with remote interaction on; the
 # ROWS against its window (without the frame: X,Y,W,H on XWayland's root, in layout units).
 magnifier() {
-    local vikaro id geometry rc=0
+    local vikaro id geometry said rc=0
     up consent true /usr/bin/python3 "$helper" consent 30 share
     up vikaro true env QT_LOGGING_RULES=default.debug=true "$build/vikaro"
-    vikaro=${pids%% *}
+    vikaro=$!
     timeout=40 wait_until "grep -q '^consent:' $work/consent.log"
-    say "$(cat "$work/consent.log")"
+    say "$(grep '^consent:' "$work/consent.log")"
     timeout=30 wait_until "xdotool search --onlyvisible --pid $vikaro" || { say "the magnifier showed no window"; return 1; }
     id=$(xdotool search --onlyvisible --pid "$vikaro" | head -n 1)
     geometry=$(xwininfo -id "$id" | awk -F: '/Absolute upper-left [XY]|Width|Height/ {gsub(/ /, "", $2); v = v s $2; s = ","}
         END {print v}')
     say "magnifier window at $geometry"
     /usr/bin/python3 "$helper" check "$work/../gnome-cast" "$work/vikaro.log" "$geometry" || rc=1
-    say "what the magnifier said on standard error:"
-    grep '^vikaro: ' "$work/vikaro.log" | sed 's/^/    /' || true
+    said=$(grep '^vikaro: ' "$work/vikaro.log" | sed 's/^/    /' || true)
+    say "what the magnifier said on standard error:${said:- nothing}"
     return $rc
 }
 
@@ -194,7 +177,6 @@ inside() {
     export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus DBUS_SESSION_BUS_ADDRESS=unix:path=$work/run/bus
     unset DISPLAY XAUTHORITY
     mkdir -p -m 700 "$work" "$HOME" "$XDG_RUNTIME_DIR"
-    trap stop_all EXIT INT TERM
     settings
     services && desktop && pattern && magnifier
 }

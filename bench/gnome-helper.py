@@ -69,8 +69,14 @@ def wait_for(condition, seconds=WAIT):
     return value
 
 
+# What the compositor answers, checked before it is read; the other methods answer nothing.
+REPLIES = {'GetCurrentState': '(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})',
+           'CreateSession': '(o)', 'RecordMonitor': '(o)', 'Get': '(v)'}
+
+
 def call(bus, name, path, method, args=None, iface=None):
-    return bus.call_sync(name, path, iface or name, method, args, None, 0, 20000, None).unpack()
+    reply = GLib.VariantType(REPLIES.get(method, '()'))
+    return bus.call_sync(name, path, iface or name, method, args, reply, 0, 20000, None).unpack()
 
 
 def monitors(bus):
@@ -135,7 +141,7 @@ def pattern_window(Gtk, number, monitor, left, drawn, count):
         if (widget.get_allocated_width(), widget.get_allocated_height(), widget.get_scale_factor()) == (
                 area.width, area.height, scale) and number not in drawn:
             drawn.add(number)
-            print('ready' if len(drawn) == count else 'drawn %d' % number, flush=True)
+            print('ready' if len(drawn) == count else 'drawn', flush=True)
         return True
 
     window = Gtk.Window(title='vikaro pattern')
@@ -153,15 +159,6 @@ def accessibles(node, depth=0):
         yield node
         for i in range(node.get_child_count()):
             yield from accessibles(node.get_child_at_index(i), depth + 1)
-
-
-def press(node):
-    action = node.get_action_iface()
-    return action is not None and action.get_n_actions() > 0 and action.do_action(0)
-
-
-def checked(node):
-    return node.get_state_set().contains(Atspi.StateType.CHECKED)
 
 
 SWITCH_ROLES = (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON, getattr(Atspi.Role, 'SWITCH', Atspi.Role.CHECK_BOX))
@@ -189,17 +186,19 @@ def run_consent(seconds):
         print('consent: no sharing dialog appeared', flush=True)
         return 1
     share, remote, lists = controls
-    if remote is not None and not checked(remote):
-        press(remote)
-        wait_for(lambda: checked(remote), 3)
+
+    def checked():
+        return remote is not None and remote.get_state_set().contains(Atspi.StateType.CHECKED)
+    if remote is not None and not checked():
+        remote.get_action_iface().do_action(0)
+        wait_for(checked, 3)
     for node in lists:  # every monitor (one alone comes selected), not the switch's list
         names = [(node.get_child_at_index(i).get_name() or '').lower() for i in range(node.get_child_count())]
         selection = node.get_selection_iface()
         for i in range(len(names) if selection and not any('remote interaction' in n for n in names) else 0):
             selection.select_child(i)
-    press(share)
-    print('consent: shared, remote interaction', 'on' if remote is not None and checked(remote) else 'off',
-          flush=True)
+    share.get_action_iface().do_action(0)
+    print('consent: shared, remote interaction', 'on' if checked() else 'off', flush=True)
     return 0
 
 
@@ -223,8 +222,11 @@ class Desktop:
         self.streams = [call(self.bus, sc, cast, 'RecordMonitor', GLib.Variant('(sa{sv})', (m.connector, metadata)),
                              sc + '.Session')[0] for m in self.monitors]
         nodes = {}
-        self.bus.signal_subscribe(sc, sc + '.Stream', 'PipeWireStreamAdded', None, None, 0,
-                                  lambda _b, _s, path, _i, _n, args: nodes.update({path: args[0]}))
+
+        def on_added(_bus, _sender, path, _iface, _signal, args):
+            if args.get_type_string() == '(u)':
+                nodes[path] = args[0]
+        self.bus.signal_subscribe(sc, sc + '.Stream', 'PipeWireStreamAdded', None, None, 0, on_added)
         self.remote('Start')
         wait_for(lambda: len(nodes) == len(self.streams))
         self.cast = subprocess.Popen([cast_program] + [str(nodes.get(s, 0)) for s in self.streams],
@@ -283,16 +285,12 @@ def magnifier_log(maglog, text=None):
     return int(found[-1], 16) if found else None
 
 
-def ticks_pass(maglog, count):
-    ticks = magnifier_log(maglog, 'background:#')
-    wait_for(lambda: magnifier_log(maglog, 'background:#') >= ticks + 2 * count, count / 5)
-
-
 def settle(desk, maglog, label, wanted):
     """Waits for the real pointer at one of `wanted` and the magnifier showing the true pixel
     there, then a few ticks more (the pointer must stay); prints the row."""
     wait_for(lambda: desk.seen[0] in wanted and magnifier_log(maglog) == desk.seen[1])
-    ticks_pass(maglog, 10)
+    ticks = magnifier_log(maglog, 'background:#')
+    wait_for(lambda: magnifier_log(maglog, 'background:#') >= ticks + 20, 2)  # 2 a tick
     (real, truth), shown = desk.seen, magnifier_log(maglog)
     fine = real in wanted and truth is not None and shown == truth
     print('%-20s pointer %-12s real %-12s true %-7s shown %-7s %-19s %s' % (
@@ -354,19 +352,13 @@ def run_check(cast_program, maglog, avoid):
     return 0 if all(results) else 1
 
 
-def main(argv):
-    command = argv[1] if len(argv) > 1 else ''
-    if command == 'layout':
-        return run_layout([float(s) for s in argv[2:]])
-    if command == 'pattern':
-        return run_pattern()
-    if command == 'consent':
-        return run_consent(float(argv[2]))
-    if command == 'check':
-        return run_check(argv[2], argv[3], [int(v) for v in argv[4].split(',')])
-    print(__doc__, file=sys.stderr)
-    return 2
+COMMANDS = {
+    'layout': lambda args: run_layout([float(s) for s in args]),
+    'pattern': lambda args: run_pattern(),
+    'consent': lambda args: run_consent(float(args[0])),
+    'check': lambda args: run_check(args[0], args[1], [int(v) for v in args[2].split(',')]),
+}
 
 
 if __name__ == '__main__':
-    sys.exit(main(sys.argv) or 0)
+    sys.exit(COMMANDS[sys.argv[1]](sys.argv[2:]) if sys.argv[1:2] and sys.argv[1] in COMMANDS else print(__doc__) or 2)
