@@ -32,6 +32,19 @@ bool samePixels(const QImage &a, const QImage &b)
     return true;
 }
 
+// The line the debug stream would make of the two quoted swatch styles, built again only when
+// the colour changes.
+const QString &swatchLine(quint32 colour)
+{
+    static quint32 lineColour = 0;
+    static QString line;
+    if (line.isEmpty() || colour != lineColour) {
+        line = QStringLiteral("\"%1\"     \"%2\"").arg(swatchStyle(colour), swatchStyle(colour4(colour)));
+        lineColour = colour;
+    }
+    return line;
+}
+
 } // namespace
 
 // While paused the timer rests instead of waking the program 33 times a second for nothing;
@@ -133,14 +146,12 @@ void Vikaro::showColorTexts(const QPoint &pointer, int monitor)
 
 void Vikaro::showSwatches()
 {
-    const quint32 reduced = colour4(currentColor);
     swatch8->setVisible(true);
     swatch4->setVisible(true);
     swatch8->setColor(currentColor);
-    swatch4->setColor(reduced);
-    // Written as one string, the line the stream would make of the two quoted styles.
+    swatch4->setColor(colour4(currentColor));
     if (QLoggingCategory::defaultCategory()->isDebugEnabled())
-        qDebug().noquote() << QStringLiteral("\"%1\"     \"%2\"").arg(swatchStyle(currentColor), swatchStyle(reduced));
+        qDebug().noquote() << swatchLine(currentColor);
 }
 
 void Vikaro::onFocusChanged(QWindow *focusWindow)
