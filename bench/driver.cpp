@@ -111,28 +111,35 @@ double processCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
+// A shared memory segment the server writes the floor probe's squares into.
+const std::uint32_t *attachSegment(xcb_connection_t *c, xcb_shm_seg_t segment)
+{
+    const int id = shmget(IPC_PRIVATE, 57 * 57 * 4, IPC_CREAT | 0600);
+    const void *pixels = id < 0 ? reinterpret_cast<void *>(-1) : shmat(id, nullptr, SHM_RDONLY);
+    xcb_generic_error_t *error = xcb_request_check(c, xcb_shm_attach_checked(c, segment, std::uint32_t(id), 0));
+    shmctl(id, IPC_RMID, nullptr);
+    if (error || pixels == reinterpret_cast<void *>(-1))
+        fail("the floor probe needs MIT-SHM");
+    return static_cast<const std::uint32_t *>(pixels);
+}
+
 int runFloor(double seconds)
 {
     int number = 0;
     xcb_connection_t *c = xcb_connect(nullptr, &number);
     const xcb_screen_t *s = xcb_connection_has_error(c) ? nullptr : XDriver::screenOf(c, number);
-    const int id = shmget(IPC_PRIVATE, 57 * 57 * 4, IPC_CREAT | 0600);
-    const void *pixels = id < 0 ? reinterpret_cast<void *>(-1) : shmat(id, nullptr, SHM_RDONLY);
+    if (!s)
+        fail("the floor probe needs an X display");
     const xcb_shm_seg_t segment = xcb_generate_id(c);
-    xcb_generic_error_t *error = s ? xcb_request_check(c, xcb_shm_attach_checked(c, segment, std::uint32_t(id), 0)) : nullptr;
-    shmctl(id, IPC_RMID, nullptr);
-    if (!s || error || pixels == reinterpret_cast<void *>(-1))
-        fail("the floor probe needs an X display with MIT-SHM");
-    volatile std::uint32_t centre = 0; // read, as the magnifier reads it, and kept
-    const timespec gap{0, 30'000'000};
-    long frames = -1; // the first frame sets up what the others reuse
-    double cpu0 = 0;
+    const std::uint32_t *pixels = attachSegment(c, segment);
+    volatile std::uint32_t centre = floorFrame(c, s, segment, pixels); // read and kept, as the magnifier does
+    const double cpu0 = processCpuSeconds();
     const Clock::time_point start = Clock::now();
-    for (Clock::time_point first = start; frames < 0 || secondsSince(first) < seconds; ++frames) {
-        centre = floorFrame(c, s, segment, static_cast<const std::uint32_t *>(pixels));
-        if (frames == 0)
-            cpu0 = processCpuSeconds(), first = Clock::now();
+    const timespec gap{0, 30'000'000};
+    long frames = 0;
+    for (; secondsSince(start) < seconds; ++frames) {
         nanosleep(&gap, nullptr);
+        centre = floorFrame(c, s, segment, pixels);
     }
     std::printf("%ld %.6f\n", frames, processCpuSeconds() - cpu0);
     return 0;
@@ -342,6 +349,22 @@ void measureMemory(Program &program, int seconds)
     }
 }
 
+// Starts the program on the pattern and waits for its first frame, giving it the focus when it
+// does not take it itself; returns its window.
+XWindow start(XDriver &x, Program &program, double &firstFrame, bool &sampledAlone)
+{
+    sampledAlone = waitFor([&] { return program.frames() > 0; }, 3);
+    const XWindow window = x.largestWindow();
+    if (window && !sampledAlone) {
+        x.focus(window);
+        waitFor([&] { return program.frames() > 0; }, 3);
+    }
+    firstFrame = secondsSince(program.started);
+    if (!window || program.frames() == 0)
+        fail("the program does not sample");
+    return window;
+}
+
 int run(const Options &o, const std::string &home)
 {
     XDriver x;
@@ -350,15 +373,9 @@ int run(const Options &o, const std::string &home)
     x.show(XDriver::Scene::Pattern);
     x.warp(40, 40);
     Program program(o.program, home);
-    const bool sampledAlone = waitFor([&] { return program.frames() > 0; }, 3);
-    const XWindow window = x.largestWindow();
-    if (window && !sampledAlone) {
-        x.focus(window);
-        waitFor([&] { return program.frames() > 0; }, 3);
-    }
-    const double firstFrame = secondsSince(program.started);
-    if (!window || program.frames() == 0)
-        fail("the program does not sample");
+    double firstFrame = 0;
+    bool sampledAlone = true;
+    const XWindow window = start(x, program, firstFrame, sampledAlone);
     PointerMover mover(x.areaBeside(window));
     pause(1); // warm-up
     std::printf("Vikaro benchmark: Xvfb %dx%d, pointer moving beside the window\n", x.width(), x.height());
