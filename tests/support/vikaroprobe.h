@@ -26,7 +26,7 @@ public:
     bool placed() const { return w.placed; }
     int zoomFactor() const { return w.zoomFactor; }
     int zoomSpan() const { return w.zoomSpan; }
-    QImage picture() const { return w.zoomLabel->picture().toImage(); }
+    QImage picture() const { return w.zoomLabel->picture(); }
     QTimer *timer() const { return w.timer; }
     QList<QRect> &screenRects() { return w.screenRects; }
 
