@@ -1,30 +1,22 @@
 #!/usr/bin/python3
 """The desktop side of gnome-check.sh, run inside its headless GNOME session.
 
-  pattern           full-screen native Wayland window showing pattern(x, y); prints
-                    "ready W H" once drawn, then "pointer X Y" whenever the real pointer
-                    moves over it (window = global pixels: it fills the only monitor)
-  consent SECONDS [share|view|refuse]
-                    answers the desktop's screen-sharing dialog through the accessibility
-                    bus: remote interaction on (share) or off (view) and Share, or Cancel
-  portal PATLOG     a bare portal client: remote desktop + screen cast session (answer the
-                    dialog meanwhile), then two pointer moves through it, seen in PATLOG
-  shot FILE         the truth: a screenshot by the shell itself, without the cursor
-  check MAGLOG PATLOG SHOT X,Y,W,H [--still]
-                    with the truth screenshot SHOT, moves the real pointer (through the
-                    compositor's own remote-desktop interface) to a few points outside the
-                    magnifier's window X,Y,W,H, compares the colour the magnifier writes to
-                    MAGLOG with the true pixel, presses Right in the magnifier and checks the
-                    pointer the pattern window reports in PATLOG moved by one pixel (or, with
-                    --still, stayed)
-
-All coordinates are global desktop pixels (the monitors' scale is 1).
+  layout SCALE...  gives the monitors, left to right, the scales nearest SCALE...
+  pattern          a full-screen window on each monitor showing pattern() in its buffer pixels
+                   (device pixels at whole scales); prints "ready" once all are drawn
+  consent SECONDS  answers the sharing dialog through the accessibility bus: every monitor,
+                   remote interaction on, Share
+  check CAST MAGLOG X,Y,W,H
+                   the ROWS against the magnifier logging to MAGLOG, its window at X,Y,W,H on
+                   XWayland's root; CAST is the built gnome-cast
 """
-import os
 import re
+import subprocess
 import sys
+import threading
 import time
 import warnings
+from collections import namedtuple
 
 import gi
 
@@ -35,81 +27,127 @@ from gi.repository import Atspi, Gio, GLib  # noqa: E402
 # The accessibility library marks its per-interface getters deprecated; they are what 2.46 has.
 warnings.filterwarnings('ignore', category=DeprecationWarning)
 WAIT = 10.0  # seconds any one condition may take on a loaded machine
-# evdev codes: keysyms sent to the compositor do not reach XWayland windows here
-KEY_RIGHT = 106
-KEY_LEFTSHIFT = 42
-BTN_LEFT = 0x110
+# evdev codes (keysyms sent to the compositor do not reach XWayland windows) and the step each makes
+KEYS = {'Right': (106, 1, 0), 'Down': (108, 0, 1)}
+KEY_LEFTSHIFT, BTN_LEFT = 42, 0x110
+
+# One row: the real pointer goes to X,Y of monitor M (its device pixels; negative ones count from
+# the right or bottom edge) and the magnifier must show the true pixel there; then KEY pressed in
+# the magnifier must move the real pointer one device pixel and the colour shown follow. Rows off
+# the desktop, or near the magnifier's window, are left out. Odd coordinates fall between logical
+# pixels at 2x; 1701,301 and the bottom right lie beyond the logical size of a scaled monitor.
+ROWS = [
+    ('top left', 0, 101, 101, None),
+    ('left part', 0, 301, 201, 'Right'),
+    ('past logical width', 0, 1701, 301, 'Right'),
+    ('bottom right', 0, -99, -61, 'Down'),
+    ('bottom right', 0, -201, -41, 'Right'),
+    ('2nd monitor', 1, 101, 101, None),
+    ('2nd bottom right', 1, -99, -99, None),
+    ('across the edge', 0, -1, 401, 'Right'),
+]
+
+Monitor = namedtuple('Monitor', 'connector mode x y width height device_width device_height scales')
 
 
 def pattern(x, y):
-    """The colour at global (x, y) as 0xRRGGBB: every pixel of a 2560x1024 desktop differs."""
-    blue = ((x >> 8) * 4 + (y >> 8)) * 6 + 8
-    return ((x & 255) << 16) | ((y & 255) << 8) | blue
+    """0xRRGGBB at (x, y) (ints or numpy arrays): every pixel of a 4096x4096 field differs."""
+    return ((x & 255) << 16) | ((y & 255) << 8) | ((x >> 8) << 4) | (y >> 8)
 
 
 def pattern_place(rgb):
-    """Where on the pattern the colour rgb is, or None: tells which pixel a magnifier showed."""
-    index, rest = divmod((rgb & 255) - 8, 6)
-    if rest or not 0 <= index < 40:
-        return None
-    return (index // 4) * 256 + (rgb >> 16), (index % 4) * 256 + ((rgb >> 8) & 255)
+    return ((rgb & 255) >> 4) * 256 + (rgb >> 16), (rgb & 15) * 256 + ((rgb >> 8) & 255)
 
 
 def wait_for(condition, seconds=WAIT):
-    """Polls condition() every 20 ms until it is truthy; returns its last value."""
+    """Polls condition() every 20 ms, D-Bus signals dispatched, until it is truthy; returns its last value."""
     end = time.monotonic() + seconds
-    value = condition()
-    while not value and time.monotonic() < end:
+    while not (value := condition()) and time.monotonic() < end:
+        while GLib.MainContext.default().iteration(False):
+            pass
         time.sleep(0.02)
-        value = condition()
     return value
 
 
-# ---- pattern window ---------------------------------------------------------------------
+# What the compositor answers, checked before it is read; the other methods answer nothing.
+REPLIES = {'GetCurrentState': '(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})',
+           'CreateSession': '(o)', 'RecordMonitor': '(o)', 'Get': '(v)'}
+
+
+def call(bus, name, path, method, args=None, iface=None):
+    reply = GLib.VariantType(REPLIES.get(method, '()'))
+    return bus.call_sync(name, path, iface or name, method, args, reply, 0, 20000, None).unpack()
+
+
+def monitors(bus):
+    """The serial of the configuration and the monitors left to right: place and size in layout
+    units (logical pixels in the logical layout mode, else device pixels), device size, scales."""
+    name = 'org.gnome.Mutter.DisplayConfig'
+    serial, physical, logical, properties = call(bus, name, '/org/gnome/Mutter/DisplayConfig', 'GetCurrentState')
+    modes = {output[0]: mode for output, output_modes, _ in physical for mode in output_modes
+             if mode[6].get('is-current')}
+    found = []
+    for x, y, scale, _rotation, _primary, outputs, _ in logical:
+        mode_id, width, height, _rate, _preferred, scales, _ = modes[outputs[0][0]]
+        size = (round(width / scale), round(height / scale)) if properties.get('layout-mode') == 1 else (width, height)
+        found.append(Monitor(outputs[0][0], mode_id, x, y, *size, width, height, scales))
+    return serial, sorted(found, key=lambda m: m.x)
+
+
+def run_layout(wanted):
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    serial, found = monitors(bus)
+    x, config = 0, []
+    for index, (monitor, scale) in enumerate(zip(found, wanted)):
+        scale = min(monitor.scales, key=lambda s: abs(s - scale))
+        config.append((x, 0, scale, 0, index == 0, [(monitor.connector, monitor.mode, {})]))
+        x += round(monitor.device_width / scale)
+    call(bus, 'org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig', 'ApplyMonitorsConfig',
+         GLib.Variant('(uua(iiduba(ssa{sv}))a{sv})', (serial, 1, config, {})))  # 1: until the session ends
+    for m in monitors(bus)[1]:
+        print('monitor %s: layout %d,%d %dx%d, device %dx%d' % (
+            m.connector, m.x, m.y, m.width, m.height, m.device_width, m.device_height), flush=True)
+
+
+# ---- pattern windows --------------------------------------------------------------------------
 
 def run_pattern():
     from gi.repository import Gtk, Gdk
     display = Gdk.Display.get_default()
-    areas = [display.get_monitor(i).get_geometry() for i in range(display.get_n_monitors())]
-    drawn = set()
-
-    def on_drawn(index):
-        drawn.add(index)
-        if len(drawn) == len(areas):
-            print('ready', ' '.join('%d,%d,%d,%d' % (a.x, a.y, a.width, a.height) for a in areas), flush=True)
-
-    windows = [pattern_window(Gtk, Gdk, index, area, on_drawn) for index, area in enumerate(areas)]
-    windows[0].connect('destroy', Gtk.main_quit)
+    numbers = sorted(range(display.get_n_monitors()), key=lambda i: display.get_monitor(i).get_geometry().x)
+    drawn, left, windows = set(), 0, []
+    for number in numbers:
+        monitor = display.get_monitor(number)
+        windows.append(pattern_window(Gtk, number, monitor, left, drawn, len(numbers)))
+        left += monitor.get_geometry().width * monitor.get_scale_factor()
     Gtk.main()
 
 
-def pattern_window(Gtk, Gdk, index, area, on_drawn):
-    """A full-screen window on monitor `index` (global rect `area`) showing its part of the
-    pattern; reports the real pointer over it in global pixels."""
+def pattern_window(Gtk, number, monitor, left, drawn, count):
+    """A full-screen window on monitor `number` showing the pattern from x = left, one buffer pixel each."""
     import cairo
-    window = Gtk.Window(title='vikaro pattern %d' % index)
-    window.add_events(Gdk.EventMask.POINTER_MOTION_MASK | Gdk.EventMask.ENTER_NOTIFY_MASK)
-    rows = [b''.join(pattern(area.x + x, area.y + y).to_bytes(4, 'little') for x in range(area.width))
-            for y in range(area.height)]
-    data = bytearray(b''.join(rows))
-    surface = cairo.ImageSurface.create_for_data(data, cairo.FORMAT_RGB24, area.width, area.height, area.width * 4)
+    import numpy
+    area, scale = monitor.get_geometry(), monitor.get_scale_factor()
+    width, height = area.width * scale, area.height * scale
+    pixels = pattern(numpy.arange(left, left + width, dtype=numpy.uint32)[None, :],
+                     numpy.arange(height, dtype=numpy.uint32)[:, None]).astype('<u4')
+    surface = cairo.ImageSurface.create_for_data(memoryview(pixels), cairo.FORMAT_RGB24, width, height, width * 4)
+    surface.set_device_scale(scale, scale)
 
     def on_draw(widget, cr):
         cr.set_source_surface(surface, 0, 0)
+        cr.get_source().set_filter(cairo.FILTER_NEAREST)
         cr.paint()
-        if (widget.get_allocated_width(), widget.get_allocated_height()) == (area.width, area.height):
-            on_drawn(index)
+        if (widget.get_allocated_width(), widget.get_allocated_height(), widget.get_scale_factor()) == (
+                area.width, area.height, scale) and number not in drawn:
+            drawn.add(number)
+            print('ready' if len(drawn) == count else 'drawn', flush=True)
         return True
 
-    def on_pointer(_widget, event):
-        print('pointer', area.x + int(round(event.x)), area.y + int(round(event.y)), flush=True)
-        return False
-
+    window = Gtk.Window(title='vikaro pattern')
     window.connect('draw', on_draw)
-    window.connect('motion-notify-event', on_pointer)
-    window.connect('enter-notify-event', on_pointer)
     window.set_app_paintable(True)
-    window.fullscreen_on_monitor(window.get_screen(), index)
+    window.fullscreen_on_monitor(window.get_screen(), number)
     window.show_all()
     return window
 
@@ -117,410 +155,210 @@ def pattern_window(Gtk, Gdk, index, area, on_drawn):
 # ---- consent dialog -----------------------------------------------------------------------
 
 def accessibles(node, depth=0):
-    if node is None or depth > 40:
-        return
-    yield node
-    for i in range(node.get_child_count()):
-        yield from accessibles(node.get_child_at_index(i), depth + 1)
-
-
-def press(node):
-    action = node.get_action_iface()
-    if action is None or action.get_n_actions() == 0:
-        return False
-    return action.do_action(0)
-
-
-def checked(node):
-    return node.get_state_set().contains(Atspi.StateType.CHECKED)
+    if node is not None and depth <= 40:
+        yield node
+        for i in range(node.get_child_count()):
+            yield from accessibles(node.get_child_at_index(i), depth + 1)
 
 
 SWITCH_ROLES = (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON, getattr(Atspi.Role, 'SWITCH', Atspi.Role.CHECK_BOX))
 
 
-def find_dialog_controls():
-    """(remote interaction switch or None, Share button, Cancel button, lists) of the
-    portal's dialog, or None while there is none."""
+def dialog_controls():
+    """(Share button, remote interaction switch or None, monitor lists) of the portal's dialog, or None."""
     desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(i)
+    for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
         if app is None or 'portal' not in (app.get_name() or ''):
             continue
-        buttons, remote, lists = {}, None, []
-        for node in accessibles(app):
-            name = node.get_name() or ''
-            role = node.get_role()
-            if role == Atspi.Role.PUSH_BUTTON:
-                buttons.update({word: node for word in name.split() if word in ('Share', 'Cancel')})
-            elif role in SWITCH_ROLES and 'remote interaction' in name.lower():
-                remote = node
-            elif role == Atspi.Role.LIST:
-                lists.append(node)
-        if 'Share' in buttons:
-            return remote, buttons['Share'], buttons.get('Cancel'), lists
+        nodes = [(node, node.get_name() or '', node.get_role()) for node in accessibles(app)]
+        share = [node for node, name, role in nodes if role == Atspi.Role.PUSH_BUTTON and 'Share' in name.split()]
+        remote = [node for node, name, role in nodes if 'remote interaction' in name.lower()
+                  and role in SWITCH_ROLES]
+        lists = [node for node, _name, role in nodes if role == Atspi.Role.LIST]
+        if share:
+            return share[0], remote[0] if remote else None, lists
     return None
 
 
-def select_every_monitor(lists):
-    """Selects every row of the dialog's monitor list (with one monitor it comes selected)."""
-    for node in lists:
-        names = [(node.get_child_at_index(i).get_name() or '') for i in range(node.get_child_count())]
-        selection = node.get_selection_iface()
-        if selection is None or any('remote interaction' in name.lower() for name in names):
-            continue
-        for i in range(len(names)):
-            selection.select_child(i)
-
-
-def run_consent(seconds, answer):
-    """answer: share (with remote interaction), view (remote interaction off) or refuse."""
-    controls = wait_for(find_dialog_controls, seconds)
+def run_consent(seconds):
+    controls = wait_for(dialog_controls, seconds)
     if not controls:
         print('consent: no sharing dialog appeared', flush=True)
         return 1
-    remote, share, cancel, lists = controls
-    if answer == 'refuse':
-        press(cancel)
-        print('consent: refused at %.1f' % time.time(), flush=True)
-        return 0
-    wanted = answer == 'share'
-    if remote is None:
-        print('consent: the dialog offers no remote interaction switch', flush=True)
-    elif checked(remote) != wanted:
-        press(remote)
-        if not wait_for(lambda: checked(remote) == wanted, 3):
-            print('consent: remote interaction would not switch', flush=True)
-    select_every_monitor(lists)
-    press(share)
-    print('consent: shared, remote interaction', 'on' if remote is not None and checked(remote) else 'off',
-          flush=True)
+    share, remote, lists = controls
+
+    def checked():
+        return remote is not None and remote.get_state_set().contains(Atspi.StateType.CHECKED)
+    if remote is not None and not checked():
+        remote.get_action_iface().do_action(0)
+        wait_for(checked, 3)
+    for node in lists:  # every monitor (one alone comes selected), not the switch's list
+        names = [(node.get_child_at_index(i).get_name() or '').lower() for i in range(node.get_child_count())]
+        selection = node.get_selection_iface()
+        for i in range(len(names) if selection and not any('remote interaction' in n for n in names) else 0):
+            selection.select_child(i)
+    share.get_action_iface().do_action(0)
+    print('consent: shared, remote interaction', 'on' if checked() else 'off', flush=True)
     return 0
 
 
 # ---- the check ----------------------------------------------------------------------------
 
-class Shell:
-    """The compositor's own interfaces on the session bus: truth screenshots and a
-    remote-desktop session of our own that moves the real pointer and presses keys."""
+class Desktop:
+    """The compositor's own remote desktop with a screen cast of every monitor: moves the real
+    pointer and presses keys; through gnome-cast reads the real pointer (cursor metadata) and the
+    true pixels (the pictures). Points are (monitor, x, y) in device pixels."""
 
-    def __init__(self):
+    def __init__(self, cast_program):
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-        # The shell takes screenshots only for a few well-known callers.
-        self.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
-                  'RequestName', GLib.Variant('(su)', ('org.gnome.Screenshot', 4)))
+        self.monitors = monitors(self.bus)[1]
+        rd, sc = 'org.gnome.Mutter.RemoteDesktop', 'org.gnome.Mutter.ScreenCast'
+        self.session = call(self.bus, rd, '/org/gnome/Mutter/RemoteDesktop', 'CreateSession')[0]
+        session_id = call(self.bus, rd, self.session, 'Get', GLib.Variant('(ss)', (rd + '.Session', 'SessionId')),
+                          'org.freedesktop.DBus.Properties')[0]
+        cast = call(self.bus, sc, '/org/gnome/Mutter/ScreenCast', 'CreateSession',
+                    GLib.Variant('(a{sv})', ({'remote-desktop-session-id': GLib.Variant('s', session_id)},)))[0]
+        metadata = {'cursor-mode': GLib.Variant('u', 2)}
+        self.streams = [call(self.bus, sc, cast, 'RecordMonitor', GLib.Variant('(sa{sv})', (m.connector, metadata)),
+                             sc + '.Session')[0] for m in self.monitors]
+        nodes = {}
 
-    def call(self, name, path, iface, method, args=None):
-        return self.bus.call_sync(name, path, iface, method, args, None, 0, 20000, None).unpack()
-
-    def screenshot(self, filename):
-        def attempt():
-            try:
-                return self.call('org.gnome.Shell.Screenshot', '/org/gnome/Shell/Screenshot',
-                                 'org.gnome.Shell.Screenshot', 'Screenshot',
-                                 GLib.Variant('(bbs)', (False, False, filename)))[0]
-            except GLib.Error:
-                return False
-        return wait_for(attempt)
-
-    def monitors(self):
-        """[(connector, x, y, width, height)] of every monitor, in global pixels (scale 1)."""
-        state = self.call('org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig',
-                          'org.gnome.Mutter.DisplayConfig', 'GetCurrentState')
-        sizes = {}
-        for output, modes, _props in state[1]:
-            for mode in modes:
-                if mode[6].get('is-current'):
-                    sizes[output[0]] = (mode[1], mode[2])
-        return [(outputs[0][0], x, y) + sizes[outputs[0][0]] for x, y, _scale, _rot, _primary, outputs, _p in state[2]]
-
-    def start_remote(self):
-        """A session with one stream per monitor, for absolute moves anywhere on the desktop."""
-        rd = 'org.gnome.Mutter.RemoteDesktop'
-        self.session = self.call(rd, '/org/gnome/Mutter/RemoteDesktop', rd, 'CreateSession')[0]
-        session_id = self.call(rd, self.session, 'org.freedesktop.DBus.Properties', 'Get',
-                               GLib.Variant('(ss)', (rd + '.Session', 'SessionId')))[0]
-        sc = 'org.gnome.Mutter.ScreenCast'
-        cast = self.call(sc, '/org/gnome/Mutter/ScreenCast', sc, 'CreateSession',
-                         GLib.Variant('(a{sv})', ({'remote-desktop-session-id': GLib.Variant('s', session_id)},)))[0]
-        self.streams = [(self.call(sc, cast, sc + '.Session', 'RecordMonitor',
-                                   GLib.Variant('(sa{sv})', (connector, {})))[0], (x, y, w, h))
-                        for connector, x, y, w, h in self.monitors()]
+        def on_added(_bus, _sender, path, _iface, _signal, args):
+            if args.get_type_string() == '(u)':
+                nodes[path] = args[0]
+        self.bus.signal_subscribe(sc, sc + '.Stream', 'PipeWireStreamAdded', None, None, 0, on_added)
         self.remote('Start')
+        wait_for(lambda: len(nodes) == len(self.streams))
+        self.cast = subprocess.Popen([cast_program] + [str(nodes.get(s, 0)) for s in self.streams],
+                                     stdout=subprocess.PIPE, text=True)
+        self.seen = (None, None)  # the real pointer, the true pixel there
+        threading.Thread(target=self.listen, daemon=True).start()
+
+    def listen(self):
+        for line in self.cast.stdout:
+            _at, index, x, y, colour = line.split()
+            self.seen = (int(index), int(x), int(y)), None if colour == 'none' else int(colour, 16)
 
     def remote(self, method, args=None):
-        return self.call('org.gnome.Mutter.RemoteDesktop', self.session,
-                         'org.gnome.Mutter.RemoteDesktop.Session', method, args)
+        return call(self.bus, 'org.gnome.Mutter.RemoteDesktop', self.session, method, args,
+                    'org.gnome.Mutter.RemoteDesktop.Session')
 
-    def move(self, x, y):
-        for stream, (left, top, width, height) in self.streams:
-            if left <= x < left + width and top <= y < top + height:
-                self.remote('NotifyPointerMotionAbsolute', GLib.Variant('(sdd)', (stream, x - left, y - top)))
-
-    def move_seen(self, x, y, patlog):
-        """Moves the pointer over the pattern window until that window sees it there: the
-        compositor drops events that come before its virtual pointer is ready."""
+    def move(self, point):
+        """Tried again until seen: the compositor drops what comes before its virtual pointer is ready."""
         for _ in range(int(WAIT)):
-            self.move(x, y)
-            if wait_for(lambda: real_pointer(patlog) == (x, y), 1.0):
-                return True
-        return False
+            self.remote('NotifyPointerMotionAbsolute', GLib.Variant('(sdd)', (self.streams[point[0]],) + point[1:]))
+            if wait_for(lambda: self.seen[0] == point, 1.0):
+                return
 
-    def click(self, x, y):
-        self.move(x, y)
+    def press(self, method, code):
         for down in (True, False):
-            self.remote('NotifyPointerButton', GLib.Variant('(ib)', (BTN_LEFT, down)))
+            self.remote(method, GLib.Variant('(ub)' if method == 'NotifyKeyboardKeycode' else '(ib)', (code, down)))
 
-    def key(self, keycode):
-        for down in (True, False):
-            self.remote('NotifyKeyboardKeycode', GLib.Variant('(ub)', (keycode, down)))
+    def to_layout(self, point):
+        m = self.monitors[point[0]]
+        return m.x + point[1] * m.width / m.device_width, m.y + point[2] * m.height / m.device_height
 
-
-def last_match(path, expression):
-    try:
-        with open(path, errors='replace') as log:
-            found = expression.findall(log.read())
-    except OSError:
+    def to_device(self, x, y):
+        for index, m in enumerate(self.monitors):
+            if m.x <= x < m.x + m.width and m.y <= y < m.y + m.height:
+                return index, int((x - m.x) * m.device_width / m.width), int((y - m.y) * m.device_height / m.height)
         return None
-    return found[-1] if found else None
+
+    def steps(self, point, key):
+        """Where `key` must move the pointer: the next device pixel. Onto a monitor of another
+        scale the rows do not line up: the same row counts, or the one at the same logical place."""
+        index, x, y = point
+        _code, dx, dy = KEYS[key]
+        if x + dx < self.monitors[index].device_width:
+            return [(index, x + dx, y + dy)]
+        return [(index + 1, 0, y), self.to_device(self.monitors[index + 1].x, self.to_layout(point)[1])]
 
 
-# Each tick writes the swatch of the colour, then of its 4-bit reduction: the first one counts.
-SWATCH = re.compile(r'^"QLabel\{background:#([0-9A-Fa-f]{6});\}"', re.M)
-POINTER = re.compile(r'^pointer (\d+) (\d+)$', re.M)
+def magnifier_log(maglog, text=None):
+    """How often `text` is in the log; without it, the colour of the newest tick (its line shows
+    the colour, then its 4-bit reduction)."""
+    with open(maglog, errors='replace') as log:
+        content = log.read()
+    if text:
+        return content.count(text)
+    found = re.findall(r'^"QLabel\{background:#([0-9A-Fa-f]{6});\}"', content, re.M)
+    return int(found[-1], 16) if found else None
 
 
-def shown_colour(maglog):
-    found = last_match(maglog, SWATCH)
-    return int(found, 16) if found else None
-
-
-def real_pointer(patlog):
-    found = last_match(patlog, POINTER)
-    return (int(found[0]), int(found[1])) if found else None
-
-
-def truth_at(pixbuf, x, y):
-    data = pixbuf.get_pixels()
-    at = y * pixbuf.get_rowstride() + x * pixbuf.get_n_channels()
-    return (data[at] << 16) | (data[at + 1] << 8) | data[at + 2]
-
-
-def points_outside(avoid, monitors):
-    """A few points on each monitor away from the magnifier's window; with a second monitor
-    the last one is the first monitor's right edge, so Right crosses to the other stream."""
-    ax, ay, aw, ah = avoid
-    margin = 60
-    first = [(100, 100), (300, 500), (1000, 700), (1200, 160), (60, 760), (900, 300)]
-    points = [(x, y) for x, y in first
-              if not (ax - margin <= x < ax + aw + margin and ay - margin <= y < ay + ah + margin)][:3]
-    for _c, left, top, width, height in monitors[1:]:
-        points += [(left + 100, top + 100), (left + width - 100, top + height - 100)]
-    if len(monitors) > 1:
-        points.append((monitors[0][3] - 1, 400))
-    return points
-
-
-def check_point(maglog, patlog, pixbuf, x, y, label):
-    """One row: waits for the real pointer at (x, y), then for the magnifier to show the
-    true colour there (or reports the last one it showed)."""
-    pointer = wait_for(lambda: real_pointer(patlog) == (x, y) and (x, y))
-    truth = truth_at(pixbuf, x, y)
-    shown = wait_for(lambda: shown_colour(maglog) == truth and truth) or shown_colour(maglog)
-    if pointer:
-        # A few more ticks: the pointer must stay where it was sent, not go on.
-        ticks = colour_lines(maglog)
-        wait_for(lambda: colour_lines(maglog) >= ticks + 10, 3)
-    real = real_pointer(patlog)
-    fine = real == (x, y) and shown == truth
-    place = pattern_place(shown) if shown is not None else None
-    print('%-12s pointer %4d,%-4d real %-9s true #%06X  shown %s %-11s %s' % (
-        label, x, y, '%d,%d' % real if real else '?', truth,
-        '#%06X' % shown if shown is not None else 'nothing', '(= %d,%d)' % place if place else '',
-        'ok' if fine else 'FAIL'), flush=True)
+def settle(desk, maglog, label, wanted):
+    """Waits for the real pointer at one of `wanted` and the magnifier showing the true pixel
+    there, then a few ticks more (the pointer must stay); prints the row."""
+    wait_for(lambda: desk.seen[0] in wanted and magnifier_log(maglog) == desk.seen[1])
+    ticks = magnifier_log(maglog, 'background:#')
+    wait_for(lambda: magnifier_log(maglog, 'background:#') >= ticks + 20, 2)  # 2 a tick
+    (real, truth), shown = desk.seen, magnifier_log(maglog)
+    fine = real in wanted and truth is not None and shown == truth
+    print('%-20s pointer %-12s real %-12s true %-7s shown %-7s %-19s %s' % (
+        label, '%d:%d,%d' % wanted[0], '%d:%d,%d' % real if real else '?', '#%06X' % truth if truth is not None else '?',
+        '#%06X' % shown if shown is not None else 'nothing', '(= pattern %d,%d)' % pattern_place(shown)
+        if shown is not None else '', 'ok' if fine else 'FAIL'), flush=True)
     return fine
 
 
-def focus_magnifier(shell, maglog, patlog, avoid, away):
-    """Clicks the magnifier's title bar (it samples only while it has the focus), leaves
-    the pointer over the pattern at `away`, and makes sure keys reach the magnifier."""
-    shell.move_seen(away[0], away[1] + 1, patlog)
-    before = colour_lines(maglog)
-    shell.click(avoid[0] + 20, avoid[1] - 15)
-    shell.move_seen(*away, patlog)
-    if not wait_for(lambda: colour_lines(maglog) > before + 5):
-        print('check: the magnifier does not sample after a click on its title bar', flush=True)
-    # The compositor drops the first key of a new virtual keyboard; Shift alone moves nothing
-    # and the magnifier logs keys it leaves alone, so it shows when keys arrive.
+def check_row(desk, maglog, point, label, key):
+    desk.move(point)
+    fine = settle(desk, maglog, label, [point])
+    if key:
+        desk.press('NotifyKeyboardKeycode', KEYS[key][0])
+        fine = settle(desk, maglog, '  then ' + key, desk.steps(point, key)) and fine
+    return fine
+
+
+def rows_for(desk, avoid):
+    """The ROWS as (point, label, key) on this desktop, with somewhere for their key to go, clear
+    of the magnifier's window with its title bar and shadow."""
+    ax, ay, aw, ah = avoid
+    chosen = []
+    for label, index, x, y, key in ROWS:
+        m = desk.monitors[index] if index < len(desk.monitors) else None
+        if not m or abs(x) >= m.device_width or abs(y) >= m.device_height:
+            continue
+        point = (index, x % m.device_width, y % m.device_height)
+        lx, ly = desk.to_layout(point)
+        onward = not key or point[1] + KEYS[key][1] < m.device_width or index + 1 < len(desk.monitors)
+        if onward and not (ax - 80 <= lx < ax + aw + 80 and ay - 80 <= ly < ay + ah + 80):
+            chosen.append((point, label, key))
+    return chosen
+
+
+def focus_magnifier(desk, maglog, avoid, away):
+    """Clicks the magnifier's title bar (it samples only while it has the focus), leaves the
+    pointer at `away` and makes sure keys reach the magnifier."""
+    desk.move(desk.to_device(avoid[0] + 20, avoid[1] - 15))
+    desk.press('NotifyPointerButton', BTN_LEFT)
+    desk.move(away)
+    # The compositor drops the first key of a new virtual keyboard; Shift alone moves nothing and
+    # the magnifier logs keys it leaves alone, so it shows when keys arrive.
     for _ in range(int(WAIT)):
-        keys = key_lines(maglog)
-        shell.key(KEY_LEFTSHIFT)
-        if wait_for(lambda: key_lines(maglog) > keys, 1.0):
+        keys = magnifier_log(maglog, '---key = ')
+        desk.press('NotifyKeyboardKeycode', KEY_LEFTSHIFT)
+        if wait_for(lambda: magnifier_log(maglog, '---key = ') > keys, 1.0):
             return
     print('check: keys pressed do not reach the magnifier', flush=True)
 
 
-def count_in(path, text):
-    try:
-        with open(path, errors='replace') as log:
-            return log.read().count(text)
-    except OSError:
-        return 0
-
-
-def colour_lines(maglog):
-    return count_in(maglog, 'background:#')
-
-
-def key_lines(maglog):
-    return count_in(maglog, '---key = ')
-
-
-class Portal:
-    """A bare client of the desktop portal's remote desktop with a screen cast of the monitor
-    and cursor metadata, as the magnifier asks for it: proves the desktop side on its own."""
-
-    def __init__(self):
-        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-        self.sender = self.bus.get_unique_name()[1:].replace('.', '_')
-        self.tokens = 0
-
-    def request(self, iface, method, leading, options):
-        """Calls a method answered through a Request object; returns (response, results)."""
-        self.tokens += 1
-        token = 'vikarocheck%d' % self.tokens
-        path = '/org/freedesktop/portal/desktop/request/%s/%s' % (self.sender, token)
-        loop, answer = GLib.MainLoop(), {}
-
-        def on_response(_bus, _sender, _path, _iface, _signal, params):
-            answer['value'] = params.unpack()
-            loop.quit()
-        watch = self.bus.signal_subscribe('org.freedesktop.portal.Desktop', 'org.freedesktop.portal.Request',
-                                          'Response', path, None, 0, on_response)
-        options = dict(options, handle_token=GLib.Variant('s', token))
-        signature = '(' + 'o' * len(leading) + ('s' if method == 'Start' else '') + 'a{sv})'
-        args = tuple(leading) + (('',) if method == 'Start' else ()) + (options,)
-        self.call(iface, method, GLib.Variant(signature, args))
-        GLib.timeout_add_seconds(60, loop.quit)
-        loop.run()
-        self.bus.signal_unsubscribe(watch)
-        return answer.get('value', (None, {}))
-
-    def call(self, iface, method, args):
-        return self.bus.call_sync('org.freedesktop.portal.Desktop', '/org/freedesktop/portal/desktop',
-                                  'org.freedesktop.portal.' + iface, method, args, None, 0, 60000, None).unpack()
-
-    def version(self, iface, name):
-        return self.bus.call_sync('org.freedesktop.portal.Desktop', '/org/freedesktop/portal/desktop',
-                                  'org.freedesktop.DBus.Properties', 'Get',
-                                  GLib.Variant('(ss)', ('org.freedesktop.portal.' + iface, name)),
-                                  None, 0, 5000, None).unpack()[0]
-
-    def start(self):
-        code, results = self.request('RemoteDesktop', 'CreateSession', (),
-                                     {'session_handle_token': GLib.Variant('s', 'vikarocheck')})
-        if code != 0:
-            return code, {}
-        self.session = results['session_handle']
-        self.request('RemoteDesktop', 'SelectDevices', (self.session,), {'types': GLib.Variant('u', 2)})
-        self.request('ScreenCast', 'SelectSources', (self.session,),
-                     {'types': GLib.Variant('u', 1), 'multiple': GLib.Variant('b', True),
-                      'cursor_mode': GLib.Variant('u', 4)})
-        return self.request('RemoteDesktop', 'Start', (self.session,), {})
-
-    def move(self, node, x, y):
-        self.call('RemoteDesktop', 'NotifyPointerMotionAbsolute',
-                  GLib.Variant('(oa{sv}udd)', (self.session, {}, node, x, y)))
-
-
-def run_portal(patlog):
-    """Starts a portal session (the consent dialog must be answered meanwhile), reports what
-    it grants and whether its pointer moves reach the real pointer."""
-    portal = Portal()
-    absent = False
-    for iface, modes in (('RemoteDesktop', 'AvailableDeviceTypes'), ('ScreenCast', 'AvailableCursorModes')):
-        try:
-            print('portal: %s version %d, %s %d' % (iface, portal.version(iface, 'version'), modes,
-                                                     portal.version(iface, modes)), flush=True)
-        except GLib.Error as error:
-            print('portal: %s absent (%s)' % (iface, error.message), flush=True)
-            absent = True
-    if absent:
-        return 1
-    code, results = portal.start()
-    streams = results.get('streams', [])
-    print('portal: Start answered %s, devices %s, streams %s' % (
-        code, results.get('devices'), [(node, props.get('position'), props.get('size')) for node, props in streams]),
-        flush=True)
-    if code != 0 or not streams:
-        return 1
-    node, props = streams[0]
-    left, top = props.get('position', (0, 0))
-    moved = []
-    for x, y in ((200, 600), (201, 600)):
-        seen = (left + x, top + y)
-        moved.append(any(portal.move(node, x, y) or wait_for(lambda: real_pointer(patlog) == seen, 1.0)
-                         for _ in range(5)))
-    print('portal: pointer moves through the portal %s' % ('reach the real pointer' if all(moved) else 'FAIL'),
-          flush=True)
-    return 0 if all(moved) else 1
-
-
-def run_shot(filename):
-    """Fails unless the screenshot shows the pattern on every monitor (every 5th pixel each
-    way compared)."""
-    gi.require_version('GdkPixbuf', '2.0')
-    from gi.repository import GdkPixbuf
-    shell = Shell()
-    if not shell.screenshot(filename):
-        print('shot: the shell took no screenshot', flush=True)
-        return 1
-    pixbuf = GdkPixbuf.Pixbuf.new_from_file(filename)
-    sampled = [(x, y) for _c, left, top, width, height in shell.monitors()
-               for x in range(left, left + width, 5) for y in range(top, top + height, 5)]
-    wrong = sum(truth_at(pixbuf, x, y) != pattern(x, y) for x, y in sampled)
-    print('truth screenshot %dx%d: %d of %d compared pixels differ from the pattern' % (
-        pixbuf.get_width(), pixbuf.get_height(), wrong, len(sampled)), flush=True)
-    return 1 if wrong else 0
-
-
-def run_check(maglog, patlog, shot, avoid, right_moves=True):
-    gi.require_version('GdkPixbuf', '2.0')
-    from gi.repository import GdkPixbuf
-    shell = Shell()
-    pixbuf = GdkPixbuf.Pixbuf.new_from_file(shot)
-    shell.start_remote()
-    points = points_outside(avoid, shell.monitors())
-    focus_magnifier(shell, maglog, patlog, avoid, points[0])
-    results = []
-    for x, y in points:
-        shell.move_seen(x, y, patlog)
-        results.append(check_point(maglog, patlog, pixbuf, x, y, 'moved to'))
-    x, y = points[-1]
-    shell.key(KEY_RIGHT)
-    if not right_moves:
-        # Nothing to wait for: the magnifier's ticks go on while the pointer must stay.
-        ticks = colour_lines(maglog)
-        wait_for(lambda: colour_lines(maglog) >= ticks + 30, 5)
-    results.append(check_point(maglog, patlog, pixbuf, x + right_moves, y, 'after Right'))
+def run_check(cast_program, maglog, avoid):
+    desk = Desktop(cast_program)
+    rows = rows_for(desk, avoid)
+    focus_magnifier(desk, maglog, avoid, rows[0][0])
+    results = [check_row(desk, maglog, *row) for row in rows]
     print('check: %d of %d rows ok' % (sum(results), len(results)), flush=True)
+    desk.cast.terminate()
     return 0 if all(results) else 1
 
 
-def main(argv):
-    command = argv[1] if len(argv) > 1 else ''
-    if command == 'pattern':
-        return run_pattern()
-    if command == 'consent':
-        return run_consent(float(argv[2]), argv[3] if len(argv) > 3 else 'share')
-    if command == 'portal':
-        return run_portal(argv[2])
-    if command == 'shot':
-        return run_shot(argv[2])
-    if command == 'check':
-        return run_check(argv[2], argv[3], argv[4], [int(v) for v in argv[5].split(',')], argv[6:] != ['--still'])
-    print(__doc__, file=sys.stderr)
-    return 2
+COMMANDS = {
+    'layout': lambda args: run_layout([float(s) for s in args]),
+    'pattern': lambda args: run_pattern(),
+    'consent': lambda args: run_consent(float(args[0])),
+    'check': lambda args: run_check(args[0], args[1], [int(v) for v in args[2].split(',')]),
+}
 
 
 if __name__ == '__main__':
-    sys.exit(main(sys.argv) or 0)
+    sys.exit(COMMANDS[sys.argv[1]](sys.argv[2:]) if sys.argv[1:2] and sys.argv[1] in COMMANDS else print(__doc__) or 2)

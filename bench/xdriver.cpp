@@ -20,14 +20,6 @@ std::unique_ptr<Reply, decltype(&std::free)> owned(Reply *reply)
     return {reply, &std::free};
 }
 
-xcb_screen_t *screenOf(xcb_connection_t *connection, int number)
-{
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; i < number && screens.rem; ++i)
-        xcb_screen_next(&screens);
-    return screens.rem ? screens.data : nullptr;
-}
-
 std::uint32_t patternPixel(int x, int y)
 {
     const std::uint32_t red = std::uint32_t(x * 7 + y * 3) & 0xFF;
@@ -47,6 +39,14 @@ int toAndFro(long step, int length)
 }
 
 } // namespace
+
+xcb_screen_t *XDriver::screenOf(xcb_connection_t *connection, int number)
+{
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < number && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    return screens.rem ? screens.data : nullptr;
+}
 
 XDriver::XDriver()
 {
@@ -186,7 +186,7 @@ void PointerMover::run(Area area)
 {
     int number = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &number);
-    const xcb_screen_t *screen = screenOf(connection, number);
+    const xcb_screen_t *screen = XDriver::screenOf(connection, number);
     auto next = std::chrono::steady_clock::now();
     for (long step = 0; running && screen; ++step) {
         const int x = area.x + toAndFro(step * 7, area.width);

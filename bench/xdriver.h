@@ -32,6 +32,9 @@ public:
     XDriver();
     ~XDriver();
 
+    // Screen `number` of the display `connection` reaches, or null.
+    static xcb_screen_t *screenOf(xcb_connection_t *connection, int number);
+
     bool connected() const { return screen != nullptr; }
     int width() const { return screen->width_in_pixels; }
     int height() const { return screen->height_in_pixels; }

@@ -219,7 +219,7 @@ private:
     void moveTo(const QPoint &target)
     {
         const QPoint to = nearestPixel(placed, target);
-        for (const PointerMotion &motion : motionsTo(scaled, to)) {
+        for (const PointerMotion &motion : motionsTo(scaled, tracker.position(), to)) {
             if (motion.absolute)
                 session->movePointerTo(streams->streams()[std::size_t(motion.monitor)]->node(), motion.to);
             else

@@ -33,6 +33,14 @@ int clampedToInt(qint64 value)
     return int(std::clamp<qint64>(value, std::numeric_limits<int>::min() / 2, std::numeric_limits<int>::max() / 2));
 }
 
+// Device pixel `p` of monitor `m` in the compositor's layout.
+QPointF logicalOf(const ScaledMonitor &m, const QPoint &p)
+{
+    const QPoint local = p - m.device.topLeft();
+    return QPointF(m.logical.x() + local.x() * double(m.logical.width()) / m.device.width(),
+                   m.logical.y() + local.y() * double(m.logical.height()) / m.device.height());
+}
+
 QPoint clampedInto(const QRect &area, const QPoint &p)
 {
     return QPoint(qBound(area.left(), p.x(), area.right()), qBound(area.top(), p.y(), area.bottom()));
@@ -103,19 +111,22 @@ QPoint nearestPixel(const QList<QRect> &monitors, const QPoint &p)
     return nearest;
 }
 
-QVector<PointerMotion> motionsTo(const QList<ScaledMonitor> &monitors, const QPoint &target)
+QVector<PointerMotion> motionsTo(const QList<ScaledMonitor> &monitors, const QPoint &from, const QPoint &target)
 {
-    for (int i = 0; i < monitors.size(); ++i) {
-        const ScaledMonitor &m = monitors[i];
-        if (!m.device.contains(target) || m.logical.isEmpty() || m.accepted.isEmpty())
-            continue;
-        const QPoint local = target - m.device.topLeft();
-        const QPoint taken(std::min(local.x(), m.accepted.width() - 1), std::min(local.y(), m.accepted.height() - 1));
-        if (taken == local)
-            return {{true, i, QPointF(local)}};
-        const QPointF scale(double(m.device.width()) / m.logical.width(), double(m.device.height()) / m.logical.height());
-        const QPoint rest = local - taken;
-        return {{true, i, QPointF(taken)}, {false, i, QPointF(rest.x() / scale.x(), rest.y() / scale.y())}};
-    }
-    return {};
+    const auto onMonitor = [&](const QPoint &p) {
+        for (int i = 0; i < monitors.size(); ++i)
+            if (monitors[i].device.contains(p) && !monitors[i].logical.isEmpty() && !monitors[i].accepted.isEmpty())
+                return i;
+        return -1;
+    };
+    const int to = onMonitor(target);
+    const int at = onMonitor(from);
+    if (to < 0)
+        return {};
+    const QPoint local = target - monitors[to].device.topLeft();
+    if (local.x() < monitors[to].accepted.width() && local.y() < monitors[to].accepted.height())
+        return {{true, to, QPointF(local)}};
+    if (at < 0)
+        return {};
+    return {{false, to, logicalOf(monitors[to], target) - logicalOf(monitors[at], from)}};
 }

@@ -54,8 +54,9 @@ struct PointerMotion
     QPointF to;      // absolute: device pixels from that monitor's top-left; relative: logical pixels to move by
 };
 
-// The calls that put the pointer on device pixel `target`, which lies on one of `monitors`
-// (none otherwise). An absolute move takes the stream's device pixels but is refused beyond
-// what the portal accepts (on a scaled monitor, or one grown since): there, an absolute move to
-// the nearest pixel it takes is followed by a relative one, in logical pixels, to the target.
-QVector<PointerMotion> motionsTo(const QList<ScaledMonitor> &monitors, const QPoint &target);
+// The call that takes the pointer from device pixel `from` to device pixel `target`, both on one
+// of `monitors` (none otherwise). An absolute move takes the stream's device pixels but is
+// refused beyond what the portal accepts (on a scaled monitor, or one grown since): there the
+// move is relative, in logical pixels. It is one call, so the pointer never passes elsewhere
+// (over the magnifier's own window, say) on its way.
+QVector<PointerMotion> motionsTo(const QList<ScaledMonitor> &monitors, const QPoint &from, const QPoint &target);

@@ -10,7 +10,7 @@ PictureLabel::PictureLabel(QWidget *parent)
 {
 }
 
-void PictureLabel::setPicture(const QPixmap &shown)
+void PictureLabel::setPicture(const QImage &shown)
 {
     shownPicture = shown;
     updateOpacity();
@@ -31,13 +31,13 @@ void PictureLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     if (testAttribute(Qt::WA_OpaquePaintEvent)) {
-        painter.drawPixmap(0, 0, shownPicture);
+        painter.drawImage(0, 0, shownPicture);
         return;
     }
     drawFrame(&painter);
     if (shownPicture.isNull())
         return;
-    QPixmap shown = shownPicture;
+    QPixmap shown = QPixmap::fromImage(shownPicture);
     if (!isEnabled()) {
         QStyleOption option;
         option.initFrom(this);

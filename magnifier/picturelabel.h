@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QImage>
 #include <QLabel>
-#include <QPixmap>
 
 // The label showing the magnified picture, painted as a QLabel showing it as its pixmap would
 // be, without a label's bookkeeping at every new picture. While the picture is opaque and
@@ -14,8 +14,8 @@ class PictureLabel : public QLabel
 public:
     explicit PictureLabel(QWidget *parent = nullptr);
 
-    void setPicture(const QPixmap &shown);
-    QPixmap picture() const { return shownPicture; }
+    void setPicture(const QImage &shown);
+    QImage picture() const { return shownPicture; }
 
 protected:
     bool event(QEvent *event) override;
@@ -25,5 +25,5 @@ protected:
 private:
     void updateOpacity();
 
-    QPixmap shownPicture;
+    QImage shownPicture;
 };

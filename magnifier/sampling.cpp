@@ -2,8 +2,11 @@
 
 #include <QDebug>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <QWindow>
+
+#include <cstring>
 
 #include "colorswatch.h"
 #include "colortext.h"
@@ -14,6 +17,35 @@
 #include "monitors.h"
 #include "picturelabel.h"
 #include "textlabel.h"
+
+namespace {
+
+// Compared row by row, so the bytes padding a row never count.
+bool samePixels(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.format() != b.format())
+        return false;
+    const std::size_t rowBytes = std::size_t(a.width()) * std::size_t(a.depth()) / 8;
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), rowBytes) != 0)
+            return false;
+    return true;
+}
+
+// The line the debug stream would make of the two quoted swatch styles, built again only when
+// the colour changes.
+const QString &swatchLine(quint32 colour)
+{
+    static quint32 lineColour = 0;
+    static QString line;
+    if (line.isEmpty() || colour != lineColour) {
+        line = QStringLiteral("\"%1\"     \"%2\"").arg(swatchStyle(colour), swatchStyle(colour4(colour)));
+        lineColour = colour;
+    }
+    return line;
+}
+
+} // namespace
 
 // While paused the timer rests instead of waking the program 33 times a second for nothing;
 // whatever ends the pause (leaving the window, getting the focus back, U) starts it again.
@@ -68,7 +100,7 @@ void Vikaro::showNothing()
 {
     if (!zoomSource.isNull() || !zoomLabel->picture().isNull()) {
         zoomSource = QImage();
-        zoomLabel->setPicture(QPixmap());
+        zoomLabel->setPicture(QImage());
     }
     hexLabel->setText(QString());
     decLabel->setText(QString());
@@ -81,49 +113,55 @@ void Vikaro::showNothing()
 // without enlarging and repainting it again (most ticks while the pointer rests).
 void Vikaro::showPicture(const QImage &grabbed)
 {
-    if (grabbed == zoomSource && gridType == zoomSourceSight && zoomPixmap.width() == grabbed.width() * zoomFactor)
+    if (gridType == zoomSourceSight && zoomPicture.width() == grabbed.width() * zoomFactor
+        && samePixels(grabbed, zoomSource))
         return;
     zoomSource = grabbed;
     zoomSourceSight = gridType;
     magnify(grabbed);
     drawSight();
-    zoomLabel->setPicture(zoomPixmap);
+    zoomLabel->setPicture(zoomPicture);
 }
 
+// An image, as the label paints it: no conversion on the way to the screen.
 void Vikaro::magnify(const QImage &grabbed)
 {
-    zoomPixmap = QPixmap::fromImage(magnified(grabbed, zoomFactor));
+    zoomPicture = magnified(grabbed, zoomFactor);
 }
 
 void Vikaro::drawSight()
 {
-    drawSightOn(zoomPixmap, gridType, zoomFactor, zoomSpan);
+    drawSightOn(zoomPicture, gridType, zoomFactor, zoomSpan);
 }
 
-// The top-left pixel of the centre block shows the screen pixel under the pointer; the sight
-// never paints it.
+// The top-left pixel of the centre block shows the screen pixel under the pointer and the
+// sight never paints it: it is the grabbed square's centre pixel.
 void Vikaro::readCentreColor()
 {
-    const int centre = (zoomSpan / 2) * zoomFactor;
-    currentColor = zoomPixmap.toImage().pixel(centre, centre) & 0x00FFFFFFu;
+    const int centre = zoomSpan / 2;
+    currentColor = zoomSource.pixel(centre, centre) & 0x00FFFFFFu;
 }
 
+// The swatch still shows the colour of the texts shown: while it stays (most ticks on a
+// plain area), they are not written again.
 void Vikaro::showColorTexts(const QPoint &pointer, int monitor)
 {
-    hexLabel->setText(hexText(currentColor));
-    decLabel->setText(decText(currentColor));
+    if (!swatch8->isVisible() || swatch8->color() != currentColor || hexLabel->text().isEmpty()) {
+        hexLabel->setText(hexText(currentColor));
+        decLabel->setText(decText(currentColor));
+    }
     positionLabel->setText(anchorSet ? anchorPositionText(pointer, anchor)
                                      : monitorPositionText(pointer, monitor, monitorRect(monitor)));
 }
 
 void Vikaro::showSwatches()
 {
-    const quint32 reduced = colour4(currentColor);
     swatch8->setVisible(true);
     swatch4->setVisible(true);
     swatch8->setColor(currentColor);
-    swatch4->setColor(reduced);
-    qDebug() << swatchStyle(currentColor) << "   " << swatchStyle(reduced);
+    swatch4->setColor(colour4(currentColor));
+    if (QLoggingCategory::defaultCategory()->isDebugEnabled())
+        qDebug().noquote() << swatchLine(currentColor);
 }
 
 void Vikaro::onFocusChanged(QWindow *focusWindow)

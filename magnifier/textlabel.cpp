@@ -4,7 +4,27 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
+
+namespace {
+
+// A background without a see-through pixel is kept without an alpha channel, so painting it is
+// a copy instead of a blend, with the same pixels.
+QPixmap opaqueIfItIs(const QPixmap &pixmap)
+{
+    const QImage image = pixmap.toImage();
+    if (image.depth() != 32)
+        return pixmap;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        if (std::any_of(line, line + image.width(), [](QRgb pixel) { return qAlpha(pixel) != 255; }))
+            return pixmap;
+    }
+    return QPixmap::fromImage(image.convertToFormat(QImage::Format_RGB32));
+}
+
+} // namespace
 
 TextLabel::TextLabel(QWidget *parent)
     : QLabel(parent)
@@ -45,6 +65,7 @@ void TextLabel::keepBackground()
     background.setDevicePixelRatio(ratio);
     background.fill(Qt::transparent);
     parent->render(&background, QPoint(), QRegion(backgroundRect), QWidget::DrawWindowBackground);
+    background = opaqueIfItIs(background);
     baseline = baselineStart();
 }
 

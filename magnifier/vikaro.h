@@ -2,7 +2,7 @@
 
 #include <QDialog>
 #include <QList>
-#include <QPixmap>
+#include <QImage>
 #include <QPoint>
 #include <QPointer>
 #include <QRect>
@@ -131,8 +131,8 @@ private:
     TextLabel *decLabel = nullptr;
     TextLabel *hexLabel = nullptr;
     PictureLabel *zoomLabel = nullptr;
-    QPixmap zoomPixmap;
-    QImage zoomSource;        // the grabbed square zoomPixmap was made from
+    QImage zoomPicture;
+    QImage zoomSource;        // the grabbed square zoomPicture was made from
     int zoomSourceSight = -1; // and the sight type painted on it
     QPoint anchor;
     quint32 currentColor = 0; // 0x00RRGGBB; black until the first sample

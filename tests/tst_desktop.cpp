@@ -73,25 +73,29 @@ private slots:
     void motionsTo_data()
     {
         QTest::addColumn<QList<ScaledMonitor>>("monitors");
+        QTest::addColumn<QPoint>("from");
         QTest::addColumn<QPoint>("target");
         QTest::addColumn<Motions>("motions");
-        QTest::newRow("2x, within its layout size: device pixels") << mixed << QPoint(1001, 301) << Motions{absolute(1, {1001, 301})};
-        QTest::newRow("2x, beyond its layout width: to the edge, then half a pixel a pixel")
-            << mixed << QPoint(1502, 301) << Motions{absolute(1, {1279, 301}), relative({111.5, 0})};
-        QTest::newRow("2x, bottom-right pixel") << mixed << QPoint(2559, 1599) << Motions{absolute(1, {1279, 799}), relative({640, 400})};
-        QTest::newRow("1x neighbour's first pixel") << mixed << QPoint(2560, 10) << Motions{absolute(0, {0, 10})};
-        QTest::newRow("1.5x, beyond its layout size") << fractional << QPoint(2000, 1200)
-            << Motions{absolute(0, {1703, 1064}), relative({297 * 1704 / 2560.0, 136 * 1065 / 1600.0})};
-        QTest::newRow("grown monitor, beyond its first size") << grown << QPoint(701, 500)
-            << Motions{absolute(0, {639, 479}), relative({62, 21})};
-        QTest::newRow("on no monitor: no move") << mixed << QPoint(2600, 900) << Motions{};
+        QTest::newRow("2x, within its layout size: device pixels") << mixed << QPoint(1000, 301) << QPoint(1001, 301)
+            << Motions{absolute(1, {1001, 301})};
+        QTest::newRow("2x, beyond its layout width: half a layout pixel a pixel") << mixed << QPoint(1501, 301)
+            << QPoint(1502, 301) << Motions{relative({0.5, 0})};
+        QTest::newRow("2x, down to its bottom-right pixel") << mixed << QPoint(2559, 1598) << QPoint(2559, 1599)
+            << Motions{relative({0, 0.5})};
+        QTest::newRow("1x neighbour's first pixel") << mixed << QPoint(2559, 10) << QPoint(2560, 10) << Motions{absolute(0, {0, 10})};
+        QTest::newRow("1x onto the 2x's far edge") << mixed << QPoint(2560, 200) << QPoint(2559, 200) << Motions{relative({-0.5, -100})};
+        QTest::newRow("1.5x, beyond its layout size") << fractional << QPoint(2000, 1199) << QPoint(2000, 1200)
+            << Motions{relative({0, 1065 / 1600.0})};
+        QTest::newRow("grown monitor, beyond its first size") << grown << QPoint(700, 500) << QPoint(701, 500) << Motions{relative({1, 0})};
+        QTest::newRow("on no monitor: no move") << mixed << QPoint(2599, 900) << QPoint(2600, 900) << Motions{};
     }
     void motionsTo()
     {
         QFETCH(QList<ScaledMonitor>, monitors);
+        QFETCH(QPoint, from);
         QFETCH(QPoint, target);
         QFETCH(Motions, motions);
-        const Motions made = ::motionsTo(monitors, target);
+        const Motions made = ::motionsTo(monitors, from, target);
         QCOMPARE(made.size(), motions.size());
         for (int i = 0; i < made.size(); ++i) {
             QCOMPARE(qMakePair(made[i].absolute, made[i].absolute ? made[i].monitor : 0), qMakePair(motions[i].absolute, motions[i].monitor));

@@ -81,7 +81,7 @@ private slots:
         QTest::addColumn<int>("sight");
         QTest::addColumn<QPoint>("pointer");
         QTest::addColumn<bool>("toolkit"); // the toolkit's desktop instead of the X11 one
-        QTest::newRow("middle, smallest zoom, no sight") << 0 << 0 << QPoint(333, 777) << false;
+        QTest::newRow("middle, second zoom, no sight") << 1 << 0 << QPoint(333, 777) << false;
         QTest::newRow("top-left pixel, largest zoom, frame") << 8 << 3 << QPoint(0, 0) << false;
         QTest::newRow("bottom-right pixel, smallest zoom, frame and cross") << 0 << 4 << QPoint(1279, 1023) << false;
         QTest::newRow("top-left pixel through the toolkit's desktop") << 0 << 3 << QPoint(0, 0) << true;

@@ -1,10 +1,10 @@
 #!/bin/sh
-# xvfb-run.sh [--window-manager] COMMAND...: runs COMMAND on a private Xvfb server of its own,
-# with an openbox window manager if asked, then stops them.
+# xvfb-run.sh [--window-manager] COMMAND...: runs COMMAND on a private Xvfb server of its own
+# (1280x1024, or $VIKARO_XVFB_SCREEN), with an openbox window manager if asked, then stops them.
 set -eu
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 "${VIKARO_XVFB_SCREEN:-1280x1024}x24" -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
 pids=$!
 read -r number <"$fifo"
 rm -f "$fifo"

@@ -44,7 +44,7 @@ public:
     bool placed() const { return w.placed; }
     int zoomFactor() const { return w.zoomFactor; }
     int zoomSpan() const { return w.zoomSpan; }
-    QImage picture() const { return w.zoomLabel->picture().toImage(); }
+    QImage picture() const { return w.zoomLabel->picture(); }
     QTimer *timer() const { return w.timer; }
 
     QLabel *hexLabel() const { return w.hexLabel; }

@@ -1,0 +1,164 @@
+// gnome-cast NODE...: the compositor's side of gnome-check.sh. Follows its screen-cast streams
+// NODE... (pictures in shared memory, the pointer as metadata) and prints "at I X Y RRGGBB" each
+// time the real pointer or the true pixel under it changes: the pointer at X,Y of stream I (its
+// device pixels), the pixel there in that stream's newest picture ("none" before the first).
+#include <pipewire/pipewire.h>
+#include <spa/buffer/meta.h>
+#include <spa/param/video/format-utils.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Cast
+{
+    int index = 0;
+    pw_stream *stream = nullptr;
+    spa_hook listener = {};
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> picture; // the newest one, width x height, 0xxxRRGGBB
+};
+
+std::vector<Cast> casts;
+std::array<int, 3> pointer = {-1, 0, 0}; // stream, x, y
+std::string told;
+
+constexpr uint32_t cursorMetaSize(uint32_t side)
+{
+    return sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + side * side * 4;
+}
+
+void onParamChanged(void *data, uint32_t id, const spa_pod *param)
+{
+    auto *cast = static_cast<Cast *>(data);
+    spa_video_info_raw info = {};
+    if (id != SPA_PARAM_Format || !param || spa_format_video_raw_parse(param, &info) < 0)
+        return;
+    cast->width = int(info.size.width);
+    cast->height = int(info.size.height);
+    cast->picture.clear();
+    // The pointer's place comes along only to a client that takes the compositor's cursor size.
+    uint8_t storage[1024];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
+    const auto *meta = static_cast<const spa_pod *>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
+        SPA_PARAM_META_size, SPA_POD_CHOICE_RANGE_Int(cursorMetaSize(64), cursorMetaSize(1), cursorMetaSize(1024))));
+    pw_stream_update_params(cast->stream, &meta, 1);
+}
+
+// A stream sends the pointer's place while any of its picture is in the stream, so a
+// neighbour's stream does too near the edge: the pointer is on the one it lies within.
+void readCursor(const Cast &cast, spa_buffer *buffer)
+{
+    const auto *cursor = static_cast<const spa_meta_cursor *>(
+        spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
+    if (!cursor || !spa_meta_cursor_is_valid(cursor))
+        return;
+    const spa_point at = cursor->position;
+    if (at.x >= 0 && at.y >= 0 && at.x < cast.width && at.y < cast.height)
+        pointer = {cast.index, at.x, at.y};
+}
+
+// Cursor-only buffers carry no picture; one whose rows would not fit its memory is left out.
+void readPicture(Cast &cast, spa_buffer *buffer)
+{
+    const spa_data &data = buffer->datas[0];
+    if (!data.data || !data.chunk || data.chunk->size == 0 || cast.width <= 0)
+        return;
+    const uint64_t stride = uint32_t(data.chunk->stride), offset = data.chunk->offset;
+    if (stride < uint64_t(cast.width) * 4 || offset + stride * uint64_t(cast.height) > data.maxsize)
+        return;
+    cast.picture.resize(size_t(cast.width) * size_t(cast.height));
+    for (int y = 0; y < cast.height; ++y)
+        std::memcpy(&cast.picture[size_t(y) * size_t(cast.width)],
+                    static_cast<const uint8_t *>(data.data) + offset + stride * uint64_t(y), size_t(cast.width) * 4);
+}
+
+void tell()
+{
+    const Cast &cast = casts[size_t(pointer[0])];
+    const int x = pointer[1], y = pointer[2];
+    char line[64];
+    if (cast.picture.empty())
+        std::snprintf(line, sizeof line, "at %d %d %d none\n", pointer[0], x, y);
+    else
+        std::snprintf(line, sizeof line, "at %d %d %d %06X\n", pointer[0], x, y,
+                      cast.picture[size_t(y) * size_t(cast.width) + size_t(x)] & 0xFFFFFFu);
+    if (told != line)
+        std::fputs(line, stdout), std::fflush(stdout);
+    told = line;
+}
+
+void onProcess(void *data)
+{
+    auto *cast = static_cast<Cast *>(data);
+    while (pw_buffer *buffer = pw_stream_dequeue_buffer(cast->stream)) {
+        if (buffer->buffer->n_datas > 0) {
+            readCursor(*cast, buffer->buffer);
+            readPicture(*cast, buffer->buffer);
+        }
+        pw_stream_queue_buffer(cast->stream, buffer);
+    }
+    if (pointer[0] >= 0)
+        tell();
+}
+
+const pw_stream_events &streamEvents()
+{
+    static const pw_stream_events events = [] {
+        pw_stream_events e = {};
+        e.version = PW_VERSION_STREAM_EVENTS;
+        e.param_changed = onParamChanged;
+        e.process = onProcess;
+        return e;
+    }();
+    return events;
+}
+
+bool connectCast(pw_core *core, Cast &cast, uint32_t node)
+{
+    cast.stream = pw_stream_new(core, "gnome-check", nullptr);
+    if (!cast.stream)
+        return false;
+    pw_stream_add_listener(cast.stream, &cast.listener, &streamEvents(), &cast);
+    uint8_t storage[1024];
+    spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
+    const spa_rectangle least = SPA_RECTANGLE(1, 1), most = SPA_RECTANGLE(16384, 16384), usual = SPA_RECTANGLE(1280, 800);
+    const spa_pod *format = static_cast<const spa_pod *>(spa_pod_builder_add_object(
+        &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+        SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+        SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA),
+        SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&usual, &least, &most)));
+    return pw_stream_connect(cast.stream, PW_DIRECTION_INPUT, node,
+                             pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), &format,
+                             1) == 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    pw_init(&argc, &argv);
+    pw_main_loop *loop = pw_main_loop_new(nullptr);
+    pw_context *context = pw_context_new(pw_main_loop_get_loop(loop), nullptr, 0);
+    pw_core *core = pw_context_connect(context, nullptr, 0);
+    if (!core) {
+        std::fprintf(stderr, "gnome-cast: no PipeWire\n");
+        return 1;
+    }
+    casts.resize(size_t(argc - 1));
+    for (int i = 1; i < argc; ++i) {
+        casts[size_t(i - 1)].index = i - 1;
+        if (!connectCast(core, casts[size_t(i - 1)], uint32_t(std::stoul(argv[i])))) {
+            std::fprintf(stderr, "gnome-cast: stream %s would not connect\n", argv[i]);
+            return 1;
+        }
+    }
+    pw_main_loop_run(loop);
+    return 0;
+}
