@@ -10,8 +10,7 @@ QString sandbox::folder()
 
 QString sandbox::raw(const QString &key)
 {
-    const QVariant value = CData().value("Preferences/" + key);
-    return value.isValid() ? value.toString() : QString();
+    return CData().value("Preferences/" + key).toString(); // an absent key's variant gives a null text
 }
 
 void sandbox::setRaw(const QString &key, const QString &text)
