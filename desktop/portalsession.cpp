@@ -171,20 +171,24 @@ void PortalSession::notify(const QString &method, const QVariantList &arguments)
 // first call tells a missing portal from a slow one.
 void PortalSession::readProperties(const QString &interface, const Then &then)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(owner.isEmpty() ? portal::service : owner, portal::path,
+    const bool first = owner.isEmpty();
+    QDBusMessage message = QDBusMessage::createMethodCall(first ? portal::service : owner, portal::path,
                                                           QStringLiteral("org.freedesktop.DBus.Properties"),
                                                           QStringLiteral("GetAll"));
     message << interface;
-    const bool first = owner.isEmpty();
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, first ? firstCallTimeout : callTimeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, then, first](QDBusPendingCallWatcher *finished) {
         finished->deleteLater();
         const QDBusPendingReply<QVariantMap> reply = *finished;
-        const DesktopProblem why = reply.isError() ? problemOfError(reply.error().type()) : DesktopProblem::NoPortal;
-        if (reply.isError() && (first || why == DesktopProblem::PortalSlow))
+        if (!reply.isError()) {
+            then(reply.value());
+            return;
+        }
+        const DesktopProblem why = problemOfError(reply.error().type());
+        if (first || why == DesktopProblem::PortalSlow)
             fail(why);
         else
-            then(reply.isError() ? QVariantMap() : reply.value());
+            then(QVariantMap()); // the interface is missing
     });
 }
 
