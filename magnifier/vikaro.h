@@ -4,7 +4,6 @@
 #include <QList>
 #include <QImage>
 #include <QPoint>
-#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QWindow> // complete for the focus slot's signature in the meta-object
@@ -22,7 +21,6 @@ class COptionsDlg;
 class PictureLabel;
 class QImage;
 class QLabel;
-class QScreen;
 class QTimer;
 class TextLabel;
 enum class DesktopProblem;
