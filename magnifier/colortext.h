@@ -18,6 +18,8 @@ quint32 colour4(quint32 rgb);
 QString hexText(quint32 rgb);
 // "255, 12,  0": each component right-aligned in 3 characters.
 QString decText(quint32 rgb);
+// The characters hexText and decText write.
+constexpr char colorTextCharacters[] = "#0123456789ABCDEF, ";
 // "QLabel{background:#1a2b3c;}"
 QString swatchStyle(quint32 rgb);
 

@@ -2,10 +2,13 @@
 
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
+
+#include "lineglyphs.h"
 
 namespace {
 
@@ -33,6 +36,14 @@ TextLabel::TextLabel(QWidget *parent)
     setTextFormat(Qt::PlainText); // no guessing at rich text in every new text
 }
 
+TextLabel::~TextLabel() = default;
+
+void TextLabel::setCharacters(const QString &expected)
+{
+    characters = expected;
+    glyphs.reset();
+}
+
 void TextLabel::paintEvent(QPaintEvent *)
 {
     keepBackground();
@@ -41,13 +52,22 @@ void TextLabel::paintEvent(QPaintEvent *)
     if (text().isEmpty())
         return;
     painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
-    painter.drawText(baseline, text());
+    if (!glyphs) {
+        glyphs = std::make_unique<LineGlyphs>(font());
+        glyphs->learn(characters);
+    }
+    QGlyphRun run;
+    if (layoutDirection() == Qt::LeftToRight && glyphs->lay(text(), run))
+        painter.drawGlyphRun(baseline, run);
+    else
+        painter.drawText(baseline, text());
 }
 
 // A change of style, palette, font or state may change what is beneath as well.
 void TextLabel::changeEvent(QEvent *event)
 {
     background = QPixmap();
+    glyphs.reset();
     QLabel::changeEvent(event);
 }
 

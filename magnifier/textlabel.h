@@ -5,16 +5,25 @@
 #include <QPointF>
 #include <QRect>
 
+#include <memory>
+
+class LineGlyphs;
+
 // A label for one line of plain text that changes every sampling tick (colour values, pointer
 // position), left-aligned and centred vertically, without frame, border or background of its
 // own, on a parent whose background does not change while it lives. It paints the same pixels
 // as a QLabel, for less: it keeps a copy of the parent's background beneath it instead of
 // having the window repaint it (textured, in the style sheet) at every change, and it skips a
-// label's frame pass and the line-breaking layout a single line never needs.
+// label's frame pass and the line-breaking layout a single line never needs, and places the
+// glyphs of a line it has met the characters of without shaping it again.
 class TextLabel : public QLabel
 {
 public:
     explicit TextLabel(QWidget *parent = nullptr);
+    ~TextLabel() override;
+
+    // The characters its texts are made of, whose glyphs it prepares before the first text.
+    void setCharacters(const QString &characters);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -28,4 +37,6 @@ private:
     QRect backgroundRect;
     QSize backgroundParentSize;
     QPointF baseline;
+    QString characters;
+    std::unique_ptr<LineGlyphs> glyphs; // for the font, as long as it stays
 };

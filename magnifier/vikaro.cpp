@@ -7,11 +7,13 @@
 
 #include "app/languages.h"
 #include "colorswatch.h"
+#include "colortext.h"
 #include "desktop/desktop.h"
 #include "dialogs/caboutdlg.h"
 #include "dialogs/chelpdlg.h"
 #include "dialogs/coptionsdlg.h"
 #include "layoutgeometry.h"
+#include "monitors.h"
 #include "picturelabel.h"
 #include "textlabel.h"
 #include "resources/resourcepaths.h"
@@ -65,6 +67,7 @@ void Vikaro::buildUi()
     zoomSize = QSize(zoomFactor * zoomSpan, zoomFactor * zoomSpan);
     hexLabel = makeLabel<TextLabel>(this, tr("Valeur RGB en hexadécimal de la couleur du pixel actif."));
     hexLabel->setGeometry(40, 53, 135, 20);
+    hexLabel->setCharacters(QString::fromLatin1(colorTextCharacters));
     swatchPanel = makeLabel(this);
     swatchPanel->setStyleSheet(translucentPanel);
     swatch8 = new ColorSwatch(swatchPanel);
@@ -73,10 +76,12 @@ void Vikaro::buildUi()
     swatch4->setToolTip(tr("La Couleur du pixel actif (4 bits)."));
     decLabel = makeLabel<TextLabel>(this, tr("Valeur RGB en décimal de la couleur du pixel actif."));
     decLabel->setGeometry(62, 116, 129, 20);
+    decLabel->setCharacters(QString::fromLatin1(colorTextCharacters));
     zoomPanel = makeLabel(this);
     zoomPanel->setStyleSheet(translucentPanel);
     zoomLabel = new PictureLabel(zoomPanel);
     positionLabel = makeLabel<TextLabel>(this, tr("Positionnement du pixel actif:\nAbsolu: [Moniteur] X , Y\nRelatif: X , Y"));
+    positionLabel->setCharacters(QString::fromLatin1(positionTextCharacters));
     nameForScreenReaders();
     memPanel = makeLabel(this);
     memPanel->setGeometry(220, 53, 200, 287);

@@ -240,6 +240,34 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), row.texts[0].left(7));
     }
 
+    void textsPaintAsLabels_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("colour codes") << "#1A2B3C   #123";
+        QTest::newRow("code characters a font may kern") << "F, A, 7,A 1 AC";
+        QTest::newRow("padded decimals, after the codes") << "  0,160,255";
+        QTest::newRow("letters a font may kern") << "AVATAR Type WAVE";
+        QTest::newRow("letters that may join in ligatures") << "office fi ffl";
+        QTest::newRow("accents and a mark that combines") << QString::fromUtf8("Écran à côté e\u0301");
+        QTest::newRow("a lone character from another font") << QString::fromUtf8("⤀");
+        QTest::newRow("characters from other fonts") << QString::fromUtf8("→ ⠿ ☃ 漢字 \U0001F600");
+    }
+    // A changing text draws the pixels a label of that text draws in its place, whether its glyphs
+    // can be placed one by one or need the full layout.
+    void textsPaintAsLabels()
+    {
+        QFETCH(QString, text);
+        VikaroProbe w;
+        QLabel *fast = w.hexLabel();
+        fast->show();
+        fast->setText(text);
+        const QImage drawn = w.window()->grab(fast->geometry()).toImage();
+        fast->hide();
+        QLabel plain(text, w.window());
+        plain.setGeometry(fast->geometry());
+        QCOMPARE(w.window()->grab(fast->geometry()).toImage(), drawn);
+    }
+
     // At every zoom level, types outside 1..4 draw nothing; none paints the pixel that is read.
     void sightPixels()
     {
