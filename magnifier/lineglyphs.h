@@ -2,10 +2,31 @@
 
 #include <QFont>
 #include <QHash>
+#include <QPointF>
 #include <QRawFont>
+#include <QVector>
+
+#include <optional>
+#include <vector>
 
 class QGlyphRun;
 class QString;
+
+// Where a glyph may paint, left to right (pixels).
+struct InkSpan
+{
+    qreal left = 0;
+    qreal right = 0;
+};
+
+// A line's glyphs placed from a baseline start at 0,0 (pixels of the font's resolution), with
+// the span each one may paint in.
+struct GlyphLine
+{
+    QVector<quint32> indexes;
+    QVector<QPointF> positions;
+    QVector<InkSpan> inks;
+};
 
 // Lays one left-to-right line out in a font as the toolkit's text layout does, without shaping
 // each new text: a line made of characters whose every adjacent pair the layout puts side by
@@ -21,25 +42,41 @@ public:
     // layout instead of one per pair met.
     void learn(const QString &characters);
 
-    // Fills `run` with the glyphs of `text` placed from a baseline start at 0,0 (pixels of the
-    // font's resolution); false, leaving `run` as it was, when the text needs the full layout.
-    bool lay(const QString &text, QGlyphRun &run);
+    // Places the glyphs of `text` in `line`; false, leaving `line` as it was, when the text
+    // needs the full layout.
+    bool lay(const QString &text, GlyphLine &line);
+
+    // The glyphs of `line` that may paint within `span`, as a run to draw.
+    QGlyphRun run(const GlyphLine &line, const InkSpan &span) const;
+
+    // Where two laid lines may differ in what they paint: the spans of every glyph that is not
+    // the same glyph in the same place in both; empty (right not beyond left) when none.
+    static InkSpan changedSpan(const GlyphLine &before, const GlyphLine &after);
 
 private:
     struct Glyph
     {
         quint32 index = 0;
         qreal advance = 0;
+        InkSpan ink; // from the glyph's origin, with room to spare for its rendering
         bool alone = false; // laid out as a glyph of this font, at its own advance
+        bool known = false;
     };
+    // ASCII, nearly all the texts such a line shows, is kept in tables; other characters in hashes.
+    static constexpr ushort tableSize = 128;
 
     Glyph glyphOf(QChar c);
+    Glyph measured(QChar c) const;
     bool sideBySide(QChar first, QChar second);
+    std::optional<bool> recalled(QChar first, QChar second) const;
+    void remember(QChar first, QChar second, bool sound);
     bool agree(const Glyph &first, const Glyph &second, quint32 firstIndex, quint32 secondIndex,
                const QPointF &step) const;
 
     QFont font;
     QRawFont rawFont;
+    std::vector<Glyph> asciiGlyphs = std::vector<Glyph>(tableSize);
+    std::vector<qint8> asciiPairs = std::vector<qint8>(tableSize * tableSize, -1); // -1: not known yet
     QHash<ushort, Glyph> glyphs;
     QHash<quint32, bool> pairs;
 };

@@ -147,11 +147,11 @@ void Vikaro::readCentreColor()
 void Vikaro::showColorTexts(const QPoint &pointer, int monitor)
 {
     if (!swatch8->isVisible() || swatch8->color() != currentColor || hexLabel->text().isEmpty()) {
-        hexLabel->setText(hexText(currentColor));
-        decLabel->setText(decText(currentColor));
+        hexLabel->showLine(hexText(currentColor));
+        decLabel->showLine(decText(currentColor));
     }
-    positionLabel->setText(anchorSet ? anchorPositionText(pointer, anchor)
-                                     : monitorPositionText(pointer, monitor, monitorRect(monitor)));
+    positionLabel->showLine(anchorSet ? anchorPositionText(pointer, anchor)
+                                      : monitorPositionText(pointer, monitor, monitorRect(monitor)));
 }
 
 void Vikaro::showSwatches()

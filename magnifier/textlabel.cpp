@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -44,7 +45,25 @@ void TextLabel::setCharacters(const QString &expected)
     glyphs.reset();
 }
 
-void TextLabel::paintEvent(QPaintEvent *)
+void TextLabel::showLine(const QString &line)
+{
+    if (line == text())
+        return;
+    const bool shown = isVisible() && !background.isNull() && laidOut();
+    const GlyphLine before = laid;
+    setAttribute(Qt::WA_UpdatesDisabled); // the label would repaint all of itself
+    setText(line);
+    setAttribute(Qt::WA_UpdatesDisabled, false);
+    if (!shown || !laidOut())
+        return update();
+    const InkSpan changed = LineGlyphs::changedSpan(before, laid);
+    const int left = int(std::floor(baseline.x() + changed.left));
+    const int right = int(std::ceil(baseline.x() + changed.right));
+    if (right > left)
+        update(left, 0, right - left, height());
+}
+
+void TextLabel::paintEvent(QPaintEvent *event)
 {
     keepBackground();
     QPainter painter(this);
@@ -52,15 +71,26 @@ void TextLabel::paintEvent(QPaintEvent *)
     if (text().isEmpty())
         return;
     painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
+    if (laidOut())
+        painter.drawGlyphRun(baseline, glyphs->run(laid, {event->rect().left() - baseline.x(),
+                                                         event->rect().right() + 1 - baseline.x()}));
+    else
+        painter.drawText(baseline, text());
+}
+
+// Whether the text is placed glyph by glyph in `laid`, for the font as it is.
+bool TextLabel::laidOut()
+{
     if (!glyphs) {
         glyphs = std::make_unique<LineGlyphs>(font());
         glyphs->learn(characters);
+        laidText = QString();
     }
-    QGlyphRun run;
-    if (layoutDirection() == Qt::LeftToRight && glyphs->lay(text(), run))
-        painter.drawGlyphRun(baseline, run);
-    else
-        painter.drawText(baseline, text());
+    if (laidText.isNull() || laidText != text()) {
+        laidText = text();
+        laidWhole = layoutDirection() == Qt::LeftToRight && glyphs->lay(laidText, laid);
+    }
+    return laidWhole;
 }
 
 // A change of style, palette, font or state may change what is beneath as well.

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-class LineGlyphs;
+#include "lineglyphs.h"
 
 // A label for one line of plain text that changes every sampling tick (colour values, pointer
 // position), left-aligned and centred vertically, without frame, border or background of its
@@ -25,12 +25,17 @@ public:
     // The characters its texts are made of, whose glyphs it prepares before the first text.
     void setCharacters(const QString &characters);
 
+    // Shows `line` as setText() does, repainting only where it paints differently from the line
+    // shown when both are placed glyph by glyph (the last digits of a position, say).
+    void showLine(const QString &line);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
     void keepBackground();
+    bool laidOut();
     QPointF baselineStart() const;
 
     QPixmap background; // the parent's background beneath, for backgroundRect in the parent
@@ -39,4 +44,7 @@ private:
     QPointF baseline;
     QString characters;
     std::unique_ptr<LineGlyphs> glyphs; // for the font, as long as it stays
+    GlyphLine laid;                     // the text, when placed glyph by glyph
+    QString laidText;
+    bool laidWhole = false;
 };

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include "dialogs/version.h"
+#include "magnifier/colortext.h"
 #include "magnifier/magnify.h"
+#include "magnifier/monitors.h"
 #include "settings/preferences.h"
 #include "support/testsupport.h"
 
@@ -266,6 +268,41 @@ private slots:
         QLabel plain(text, w.window());
         plain.setGeometry(fast->geometry());
         QCOMPARE(w.window()->grab(fast->geometry()).toImage(), drawn);
+    }
+
+    void linesRepaintWhereChanged_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("last digit of a position") << "[1]  1919     10" << "[1]  1919     11";
+        QTest::newRow("every digit of a code") << "#1A2B3C   #123" << "#A1B2C3   #ABC";
+        QTest::newRow("a shorter line, glyphs of other widths") << "[1]  1919     10" << "Rel.   -5 WA";
+        QTest::newRow("a kerned line, then one placed glyph by glyph") << "AVATAR" << "AV 0";
+        QTest::newRow("a wider first glyph moves the same ones after it") << "i0000" << "W0000";
+        QTest::newRow("to nothing") << "#1A2B3C" << "";
+    }
+    // A line repainted where it changed shows on screen as the new line painted whole.
+    void linesRepaintWhereChanged()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QWidget window;
+        window.setStyleSheet("QWidget { background: #0f1e33; } QLabel { color: #F7D61E; font: 15px; }");
+        TextLabel label(&window);
+        label.setGeometry(10, 10, 170, 20);
+        label.setCharacters(QString::fromLatin1(colorTextCharacters) + positionTextCharacters);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto onScreen = [&] { return window.screen()->grabWindow(window.winId(), 10, 10, 170, 20).toImage(); };
+        const QImage blank = onScreen();
+        label.showLine(before);
+        QTRY_VERIFY(onScreen() != blank);
+        const QImage first = onScreen();
+        label.showLine(after);
+        QTRY_VERIFY(onScreen() != first);
+        const QImage changed = onScreen();
+        label.repaint();
+        QCOMPARE(changed, onScreen());
     }
 
     // At every zoom level, types outside 1..4 draw nothing; none paints the pixel that is read.

@@ -47,7 +47,7 @@ public:
     QImage picture() const { return w.zoomLabel->picture(); }
     QTimer *timer() const { return w.timer; }
 
-    QLabel *hexLabel() const { return w.hexLabel; }
+    TextLabel *hexLabel() const { return w.hexLabel; }
     QLabel *decLabel() const { return w.decLabel; }
     QLabel *positionLabel() const { return w.positionLabel; }
     ColorSwatch *swatch8() const { return w.swatch8; }
