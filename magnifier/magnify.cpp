@@ -34,21 +34,25 @@ void widenRow(const QRgb *in, int width, int factor, QRgb *out)
 
 QImage magnified(const QImage &source, int factor)
 {
+    QImage out(source.width() * factor, source.height() * factor,
+               source.format() == QImage::Format_ARGB32 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    magnifyInto(out.bits(), out.bytesPerLine(), source, factor); // one detach, not one per row
+    return out;
+}
+
+void magnifyInto(uchar *target, qsizetype stride, const QImage &source, int factor)
+{
     const QImage rgb = (source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32)
         ? source
         : source.convertToFormat(QImage::Format_RGB32);
     const int width = rgb.width();
     const std::size_t rowBytes = std::size_t(width) * std::size_t(factor) * sizeof(QRgb);
-    QImage out(width * factor, rgb.height() * factor, rgb.format());
-    uchar *const bits = out.bits(); // one detach, not one per row
-    const qsizetype stride = out.bytesPerLine();
     for (int y = 0; y < rgb.height(); ++y) {
-        uchar *first = bits + qsizetype(y) * factor * stride;
+        uchar *first = target + qsizetype(y) * factor * stride;
         widenRow(reinterpret_cast<const QRgb *>(rgb.constScanLine(y)), width, factor, reinterpret_cast<QRgb *>(first));
         for (int row = 1; row < factor; ++row)
             std::memcpy(first + row * stride, first, rowBytes);
     }
-    return out;
 }
 
 void drawSightOn(QPaintDevice &picture, int type, int factor, int span)

@@ -1,20 +1,36 @@
 #include "picturelabel.h"
 
 #include <QEvent>
+#include <QPaintEngine>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+
+#include "magnify.h"
+#include "sightgeometry.h"
 
 PictureLabel::PictureLabel(QWidget *parent)
     : QLabel(parent)
 {
 }
 
-void PictureLabel::setPicture(const QImage &shown)
+void PictureLabel::setPicture(const QImage &square, int factor, int sightType)
 {
-    shownPicture = shown;
+    source = square;
+    enlargement = factor;
+    sight = sightType;
     updateOpacity();
     update();
+}
+
+QImage PictureLabel::picture() const
+{
+    if (source.isNull())
+        return QImage();
+    QImage shown = magnified(source, enlargement);
+    drawSightOn(shown, sight, enlargement, source.width());
+    return shown;
 }
 
 // The style clears the attribute when it polishes the label (the panel's translucent
@@ -27,17 +43,18 @@ bool PictureLabel::event(QEvent *event)
     return handled;
 }
 
-void PictureLabel::paintEvent(QPaintEvent *)
+void PictureLabel::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     if (testAttribute(Qt::WA_OpaquePaintEvent)) {
-        painter.drawImage(0, 0, shownPicture);
+        if (!paintInPlace(painter, *event))
+            painter.drawImage(0, 0, picture());
         return;
     }
     drawFrame(&painter);
-    if (shownPicture.isNull())
+    if (source.isNull())
         return;
-    QPixmap shown = QPixmap::fromImage(shownPicture);
+    QPixmap shown = QPixmap::fromImage(picture());
     if (!isEnabled()) {
         QStyleOption option;
         option.initFrom(this);
@@ -53,12 +70,35 @@ void PictureLabel::resizeEvent(QResizeEvent *event)
     updateOpacity();
 }
 
+// Enlarges the picture straight into the image the painter writes to (the window's backing
+// store, as a rule), saving a copy of all its pixels, when the whole label is to be painted
+// there one to one. A painter that scales, a clipped label or another kind of device takes
+// the drawn image instead.
+bool PictureLabel::paintInPlace(QPainter &painter, const QPaintEvent &event)
+{
+    QPaintDevice *device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image || event.region() != QRegion(rect()))
+        return false;
+    const auto &target = *static_cast<QImage *>(device);
+    const QTransform toTarget = painter.deviceTransform();
+    const QPoint at(int(toTarget.dx()), int(toTarget.dy()));
+    const bool oneToOne = toTarget.type() <= QTransform::TxTranslate && QPointF(at) == QPointF(toTarget.dx(), toTarget.dy())
+        && target.devicePixelRatio() == 1 && target.rect().contains(QRect(at, size()));
+    if (!oneToOne || (target.format() != QImage::Format_RGB32 && target.format() != QImage::Format_ARGB32_Premultiplied))
+        return false;
+    // The painter's engine writes into these very bytes; asking for writable ones could copy them.
+    auto *bits = const_cast<uchar *>(target.constBits());
+    magnifyInto(bits + at.y() * target.bytesPerLine() + at.x() * qsizetype(sizeof(QRgb)), target.bytesPerLine(), source, enlargement);
+    paintSight(painter, sight, enlargement, source.width());
+    return true;
+}
+
 // Setting the attribute, even to the value it has, makes the window work out again which of
 // its parts are opaque; so only a change sets it.
 void PictureLabel::updateOpacity()
 {
-    const bool fits = shownPicture.size() / shownPicture.devicePixelRatio() == size() && frameWidth() == 0;
-    const bool opaque = fits && !shownPicture.isNull() && !shownPicture.hasAlphaChannel();
+    const bool fits = source.size() * enlargement == size() && frameWidth() == 0;
+    const bool opaque = fits && !source.isNull() && !source.hasAlphaChannel();
     if (opaque != testAttribute(Qt::WA_OpaquePaintEvent))
         setAttribute(Qt::WA_OpaquePaintEvent, opaque);
 }

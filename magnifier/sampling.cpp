@@ -98,9 +98,9 @@ QImage Vikaro::grabAround(const QPoint &pointer)
 // would pass for one.
 void Vikaro::showNothing()
 {
-    if (!zoomSource.isNull() || !zoomLabel->picture().isNull()) {
+    if (!zoomSource.isNull() || zoomLabel->hasPicture()) {
         zoomSource = QImage();
-        zoomLabel->setPicture(QImage());
+        zoomLabel->setPicture(QImage(), zoomFactor, gridType);
     }
     hexLabel->setText(QString());
     decLabel->setText(QString());
@@ -113,25 +113,11 @@ void Vikaro::showNothing()
 // without enlarging and repainting it again (most ticks while the pointer rests).
 void Vikaro::showPicture(const QImage &grabbed)
 {
-    if (gridType == zoomSourceSight && zoomPicture.width() == grabbed.width() * zoomFactor
-        && samePixels(grabbed, zoomSource))
+    if (gridType == zoomSourceSight && zoomLabel->factor() == zoomFactor && samePixels(grabbed, zoomSource))
         return;
     zoomSource = grabbed;
     zoomSourceSight = gridType;
-    magnify(grabbed);
-    drawSight();
-    zoomLabel->setPicture(zoomPicture);
-}
-
-// An image, as the label paints it: no conversion on the way to the screen.
-void Vikaro::magnify(const QImage &grabbed)
-{
-    zoomPicture = magnified(grabbed, zoomFactor);
-}
-
-void Vikaro::drawSight()
-{
-    drawSightOn(zoomPicture, gridType, zoomFactor, zoomSpan);
+    zoomLabel->setPicture(grabbed, zoomFactor, gridType);
 }
 
 // The top-left pixel of the centre block shows the screen pixel under the pointer and the

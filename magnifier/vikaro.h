@@ -85,8 +85,6 @@ private:
     QImage grabAround(const QPoint &pointer);
     void showNothing();
     void showPicture(const QImage &grabbed);
-    void magnify(const QImage &grabbed);
-    void drawSight();
     void readCentreColor();
     void showColorTexts(const QPoint &pointer, int monitor);
     void showSwatches();
@@ -129,8 +127,7 @@ private:
     TextLabel *decLabel = nullptr;
     TextLabel *hexLabel = nullptr;
     PictureLabel *zoomLabel = nullptr;
-    QImage zoomPicture;
-    QImage zoomSource;        // the grabbed square zoomPicture was made from
+    QImage zoomSource;        // the grabbed square the picture shown was made from
     int zoomSourceSight = -1; // and the sight type painted on it
     QPoint anchor;
     quint32 currentColor = 0; // 0x00RRGGBB; black until the first sample
