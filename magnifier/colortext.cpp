@@ -18,12 +18,26 @@ QString hex6(quint32 rgb)
     return QStringLiteral("%1").arg(rgb & 0xFFFFFF, 6, 16, QLatin1Char('0'));
 }
 
+// Writes over `text` from `at` the lowest `digits` hexadecimal digits of `value`, upper case
+// unless asked: the texts of every tick are their pattern with the digits filled in.
+void writeHex(QString &text, int at, quint32 value, int digits, bool lowerCase = false)
+{
+    const char *const figures = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+    QChar *out = text.data() + at + digits;
+    for (int digit = 0; digit < digits; ++digit, value >>= 4)
+        *--out = QLatin1Char(figures[value & 0xF]);
+}
+
 QString alignedComponents(quint32 c)
 {
-    return QStringLiteral("%1,%2,%3")
-        .arg(red(c), 3, 10, QLatin1Char(' '))
-        .arg(green(c), 3, 10, QLatin1Char(' '))
-        .arg(blue(c), 3, 10, QLatin1Char(' '));
+    QString text;
+    text.reserve(11);
+    appendDecimal(text, red(c), 3);
+    text += QLatin1Char(',');
+    appendDecimal(text, green(c), 3);
+    text += QLatin1Char(',');
+    appendDecimal(text, blue(c), 3);
+    return text;
 }
 
 } // namespace
@@ -39,10 +53,29 @@ quint32 colour4(quint32 rgb)
         + quint32(fourBits(blue(rgb)) * 17);
 }
 
+void appendDecimal(QString &text, qint64 value, int width)
+{
+    char reversed[24];
+    int count = 0;
+    quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
+    do {
+        reversed[count++] = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+        reversed[count++] = '-';
+    for (int pad = count; pad < width; ++pad)
+        text += QLatin1Char(' ');
+    while (count > 0)
+        text += QLatin1Char(reversed[--count]);
+}
+
 QString hexText(quint32 rgb)
 {
-    const QString first = QStringLiteral("#%1   #%2").arg(rgb, 6, 16, QLatin1Char('0')).toUpper();
-    return first.arg(value12(rgb), 3, 16, QLatin1Char('0')).toUpper();
+    QString text = QStringLiteral("#000000   #000");
+    writeHex(text, 1, rgb, 6);
+    writeHex(text, 11, quint32(value12(rgb)), 3);
+    return text;
 }
 
 QString decText(quint32 rgb)
@@ -52,7 +85,9 @@ QString decText(quint32 rgb)
 
 QString swatchStyle(quint32 rgb)
 {
-    return QStringLiteral("QLabel{background:#%1;}").arg(hex6(rgb));
+    QString text = QStringLiteral("QLabel{background:#000000;}");
+    writeHex(text, 19, rgb, 6, true);
+    return text;
 }
 
 QString clipDecText(quint32 rgb)

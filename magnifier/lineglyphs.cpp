@@ -78,17 +78,23 @@ bool LineGlyphs::lay(const QString &text, GlyphLine &line)
 
 QGlyphRun LineGlyphs::run(const GlyphLine &line, const InkSpan &span) const
 {
+    const auto meets = [&](int i) { return line.inks.at(i).right > span.left && line.inks.at(i).left < span.right; };
+    int met = 0;
+    for (int i = 0; i < line.indexes.size(); ++i)
+        met += meets(i) ? 1 : 0;
     QGlyphRun run;
     run.setRawFont(rawFont);
-    if (line.inks.isEmpty() || (span.left <= line.inks.first().left && line.inks.last().right <= span.right)) {
-        run.setGlyphIndexes(line.indexes); // all of it, as a whole line's repaint asks
+    if (met == line.indexes.size()) {
+        run.setGlyphIndexes(line.indexes); // all of it, shared
         run.setPositions(line.positions);
         return run;
     }
     QVector<quint32> indexes;
     QVector<QPointF> positions;
+    indexes.reserve(met);
+    positions.reserve(met);
     for (int i = 0; i < line.indexes.size(); ++i)
-        if (line.inks.at(i).right > span.left && line.inks.at(i).left < span.right) {
+        if (meets(i)) {
             indexes << line.indexes.at(i);
             positions << line.positions.at(i);
         }

@@ -1,5 +1,7 @@
 #include "monitors.h"
 
+#include "colortext.h"
+
 #include <limits>
 
 namespace {
@@ -7,9 +9,12 @@ namespace {
 // How much of the window must stay on a monitor for a saved position to be restored.
 constexpr int reachableSide = 48;
 
-QString offsetsText(const QPoint &d)
+// Appends the offsets, each right-aligned in 6 characters.
+void appendOffsets(QString &text, const QPoint &d)
 {
-    return QStringLiteral("%1 %2").arg(d.x(), 6, 10, QLatin1Char(' ')).arg(d.y(), 6, 10, QLatin1Char(' '));
+    appendDecimal(text, d.x(), 6);
+    text += QLatin1Char(' ');
+    appendDecimal(text, d.y(), 6);
 }
 
 // Whether the far corner of a window at `topLeft` is still an int: a saved place near the
@@ -33,12 +38,20 @@ int screenIndexIn(const QList<QRect> &screenRects, const QPoint &p)
 
 QString anchorPositionText(const QPoint &p, const QPoint &anchor)
 {
-    return QStringLiteral("Rel. ") + offsetsText(p - anchor);
+    QString text = QStringLiteral("Rel. ");
+    appendOffsets(text, p - anchor);
+    return text;
 }
 
 QString monitorPositionText(const QPoint &p, int monitorIndex, const QRect &monitor)
 {
-    return QStringLiteral("[%1]").arg(monitorIndex + 1) + offsetsText(p - monitor.topLeft());
+    QString text;
+    text.reserve(20);
+    text += QLatin1Char('[');
+    appendDecimal(text, monitorIndex + 1, 0);
+    text += QLatin1Char(']');
+    appendOffsets(text, p - monitor.topLeft());
+    return text;
 }
 
 bool positionReachable(const QPoint &clientTopLeft, const QSize &size, const QList<QRect> &monitors)

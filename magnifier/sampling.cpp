@@ -39,7 +39,8 @@ const QString &swatchLine(quint32 colour)
     static quint32 lineColour = 0;
     static QString line;
     if (line.isEmpty() || colour != lineColour) {
-        line = QStringLiteral("\"%1\"     \"%2\"").arg(swatchStyle(colour), swatchStyle(colour4(colour)));
+        line = QLatin1Char('"') + swatchStyle(colour) + QLatin1String("\"     \"") + swatchStyle(colour4(colour))
+            + QLatin1Char('"');
         lineColour = colour;
     }
     return line;

@@ -242,6 +242,23 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), row.texts[0].left(7));
     }
 
+    void tickTexts_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("offsets right-aligned in 6 on monitor 12") << monitorPositionText({1930, 5}, 11, {1920, 0, 800, 600}) << "[12]    10      5";
+        QTest::newRow("negative offsets from an anchor") << anchorPositionText({0, 0}, {123, 45678}) << "Rel.   -123 -45678";
+        QTest::newRow("offsets wider than their column") << anchorPositionText({-3000000, 1234567}, {0, 0}) << "Rel. -3000000 1234567";
+        QTest::newRow("the smallest and largest components") << decText(0x00FF09u) << "  0,255,  9";
+        QTest::newRow("codes with every letter digit") << hexText(0xABCDEFu) << "#ABCDEF   #ACE";
+        QTest::newRow("a swatch's style in lower case") << swatchStyle(0x1A2B3Cu) << "QLabel{background:#1a2b3c;}";
+    }
+    void tickTexts()
+    {
+        QFETCH(QString, shown);
+        QTEST(shown, "expected");
+    }
+
     void textsPaintAsLabels_data()
     {
         QTest::addColumn<QString>("text");
