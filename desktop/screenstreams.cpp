@@ -58,7 +58,9 @@ ScreenStreams::ScreenStreams(int fd, const QList<PortalStream> &places, QObject 
 {
     initialisePipeWire();
     loop = pw_loop_new(nullptr);
-    context = loop ? pw_context_new(loop, nullptr, 0) : nullptr;
+    // Locked buffers are resident whole: several full-screen pictures per monitor, where the
+    // magnifier reads only the square around the pointer.
+    context = loop ? pw_context_new(loop, pw_properties_new("mem.allow-mlock", "false", nullptr), 0) : nullptr;
     core = context ? pw_context_connect_fd(context, fd, nullptr, 0) : nullptr;
     if (!core) {
         if (!context)
