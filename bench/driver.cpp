@@ -3,14 +3,13 @@
 // private Xvfb server: the bench paints the desktop, moves the pointer and takes the focus.
 //
 // With the pointer moving beside the magnifier's window, 100 times a second:
-//  - the time from starting the program to its first frame;
 //  - on two desktops in turn, the server's black root (the picture and colour never change)
 //    and a pattern whose every pixel differs from its neighbours (a new picture and colour
 //    every frame): 3 rounds of 5 s of the program sampling, then 5 s of the floor probe with
 //    the program paused; CPU time per frame and frames per second of each, and their ratio;
 //  - 5 s with the window not focused, then 5 s with the pointer resting over it: CPU seconds
 //    per second while paused;
-//  - the program's peak resident memory.
+//  - the program's peak resident memory, and the time from its start to its first frame.
 // With --long S, instead, the program's memory every 30 seconds while it samples for S seconds.
 // The program's CPU time is its process's, all threads; its frames are its per-frame debug lines.
 //
@@ -30,7 +29,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <future>
@@ -41,10 +39,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Each measure, and the rounds of them per desktop.
-constexpr double seconds = 5;
-constexpr int rounds = 3;
+constexpr double seconds = 5; // each measure
+constexpr int rounds = 3;     // of each measure per desktop
 
 // Thrown to end the run, stopping the started program on the way out.
 struct Failure
@@ -78,9 +74,10 @@ long statusKb(pid_t pid, const std::string &field)
 // Position `step` of a walk to and fro over 0..length-1.
 int toAndFro(long step, int length)
 {
-    const long period = 2L * std::max(1, length - 1);
-    const long at = step % period;
-    return int(at < length ? at : period - at);
+    if (length < 2)
+        return 0;
+    const long period = 2L * (length - 1);
+    return int(std::min(step % period, period - step % period));
 }
 
 struct Totals
@@ -167,93 +164,50 @@ private:
     volatile std::uint32_t centre = 0; // read and kept, as the magnifier does
 };
 
-// The magnifier, its standard error kept in a file of its own; frames are the lines that begin
-// with its per-frame debug line's start.
-class Program
-{
-public:
-    explicit Program(const char *path)
-    {
-        const int err = mkstemp(log);
-        pid = fork();
-        if (pid != 0)
-            return;
-        dup2(err, STDERR_FILENO);
-        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
-        execl(path, path, static_cast<char *>(nullptr));
-        std::perror(path);
-        _exit(127);
-    }
-    ~Program()
-    {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-        unlink(log);
-    }
-
-    // Counts the lines written since it last looked.
-    long frames()
-    {
-        std::ifstream in(log);
-        in.seekg(read);
-        for (std::string line; std::getline(in, line) && !in.eof(); read += std::streamoff(line.size() + 1))
-            counted += line.compare(0, std::strlen(marker), marker) == 0;
-        return counted;
-    }
-
-    // Waits up to 3 seconds for a frame after those seen so far.
-    bool sampling()
-    {
-        const long before = frames();
-        const Clock::time_point start = Clock::now();
-        while (frames() == before && secondsSince(start) < 3)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return frames() > before;
-    }
-
-    double cpu() const
-    {
-        clockid_t clock;
-        return clock_getcpuclockid(pid, &clock) == 0 ? cpuSeconds(clock) : 0;
-    }
-
-    const Clock::time_point started = Clock::now();
-    pid_t pid = -1;
-
-private:
-    static constexpr const char *marker = "\"QLabel{background:";
-    char log[32] = "/tmp/vikaro-bench-XXXXXX";
-    std::streamoff read = 0;
-    long counted = 0;
-};
-
-// The program on the bench's desktop, which starts patterned, the pointer moving beside its
-// window once it shows.
+// The magnifier on the bench's desktop, which starts patterned, the pointer moving beside its
+// window once it shows. Its standard error goes to a file of its own; its frames are the lines
+// there that begin with its per-frame debug line's start.
 class Bench
 {
 public:
-    explicit Bench(const char *path)
+    ~Bench()
     {
-        x.show(XDriver::Scene::Pattern);
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+        unlink(log);
+    }
+
+    void start(const char *path)
+    {
+        x.show(true);
         x.warp(40, 40);
-        program = std::make_unique<Program>(path);
-        const bool sampledAlone = program->sampling();
-        window = x.largestWindow();
-        if (window.id && !sampledAlone)
-            x.focus(window.id);
-        if (!window.id || !(sampledAlone || program->sampling()))
+        const int err = mkstemp(log);
+        const Clock::time_point started = Clock::now();
+        pid = fork();
+        if (pid == 0) {
+            dup2(err, STDERR_FILENO);
+            dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+            execl(path, path, static_cast<char *>(nullptr));
+            std::perror(path);
+            _exit(127);
+        }
+        if (!sampling())
             throw Failure{"the program does not sample"};
-        std::snprintf(firstFrame, sizeof firstFrame, "%-34s %9.0f ms%s\n", "first frame after start",
-                      secondsSince(program->started) * 1000, sampledAlone ? "" : " (the bench had to give the focus)");
-        beside = x.areaBeside(window);
+        firstFrame = secondsSince(started);
+        window = x.focusedWindow(place);
+        if (!window)
+            throw Failure{"the program's window does not have the focus"};
+        beside = x.areaBeside(place.x, place.width);
         drive(1); // warm-up
         std::printf("Vikaro benchmark: Xvfb %dx%d, pointer moving beside the window\n", x.width(), x.height());
     }
 
-    // Rounds of the program sampling, then the floor probe with the program paused, on `scene`.
-    void measureScene(XDriver::Scene scene, const char *title)
+    // Rounds of the program sampling, then the floor probe with the program paused, on a desktop.
+    void measureScene(bool patterned, const char *title)
     {
-        x.show(scene);
+        x.show(patterned);
         Totals magnifier, floor;
         for (int round = 0; round < rounds; ++round) {
             resumeSampling();
@@ -274,20 +228,20 @@ public:
         printPaused("paused, window not focused", measure());
         resumeSampling();
         moving = false;
-        x.warp(window.x + window.width / 2, window.y + window.height / 2);
+        x.warp(place.x + place.width / 2, place.y + place.height / 2);
         drive(0.3);
         printPaused("paused, pointer over the window", measure());
-        std::printf("%-34s %9.1f MiB\n", "peak RSS (VmHWM)", double(statusKb(program->pid, "VmHWM")) / 1024);
-        std::fputs(firstFrame, stdout);
+        std::printf("%-34s %9.1f MiB\n", "peak RSS (VmHWM)", double(statusKb(pid, "VmHWM")) / 1024);
+        std::printf("%-34s %9.0f ms\n", "first frame after start", firstFrame * 1000);
     }
 
     void measureMemory(int length)
     {
         for (int at = 0; at <= length; at += 30) {
-            if (statusKb(program->pid, "VmRSS") < 0)
+            if (statusKb(pid, "VmRSS") < 0)
                 throw Failure{"the program ended early"};
-            std::printf("%5d s  VmRSS %7ld kB  VmHWM %7ld kB  %7ld frames\n", at, statusKb(program->pid, "VmRSS"),
-                        statusKb(program->pid, "VmHWM"), program->frames());
+            std::printf("%5d s  VmRSS %7ld kB  VmHWM %7ld kB  %7ld frames\n", at, statusKb(pid, "VmRSS"),
+                        statusKb(pid, "VmHWM"), frames());
             std::fflush(stdout);
             if (at < length)
                 drive(std::min(30, length - at));
@@ -312,27 +266,54 @@ private:
     // The program's CPU time and frames in one measure.
     Totals measure()
     {
-        const double cpu0 = program->cpu();
-        const long frames0 = program->frames();
+        clockid_t clock;
+        clock_getcpuclockid(pid, &clock);
+        const double cpu0 = cpuSeconds(clock);
+        const long frames0 = frames();
         const double elapsed = drive(seconds);
-        return {program->cpu() - cpu0, elapsed, program->frames() - frames0};
+        return {cpuSeconds(clock) - cpu0, elapsed, frames() - frames0};
     }
 
     void resumeSampling()
     {
-        x.focus(window.id);
-        if (!program->sampling())
+        x.focus(window);
+        if (!sampling())
             throw Failure{"the program does not sample again after taking the focus back"};
+    }
+
+    // Waits up to 3 seconds for a frame after those seen so far.
+    bool sampling()
+    {
+        const long before = frames();
+        const Clock::time_point start = Clock::now();
+        while (frames() == before && secondsSince(start) < 3)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return frames() > before;
+    }
+
+    // Counts the frames written since it last looked.
+    long frames()
+    {
+        static constexpr const char *marker = "\"QLabel{background:";
+        std::ifstream in(log);
+        in.seekg(read);
+        for (std::string line; std::getline(in, line) && !in.eof(); read += std::streamoff(line.size() + 1))
+            counted += line.compare(0, std::strlen(marker), marker) == 0;
+        return counted;
     }
 
     FloorProbe probe;
     XDriver x;
-    std::unique_ptr<Program> program;
-    Area window;
-    Area beside;
+    char log[32] = "/tmp/vikaro-bench-XXXXXX";
+    pid_t pid = -1;
+    std::streamoff read = 0;
+    long counted = 0;
+    double firstFrame = 0;
+    xcb_window_t window = XCB_NONE;
+    xcb_rectangle_t place = {};
+    xcb_rectangle_t beside = {};
     long step = 0;
     bool moving = true;
-    char firstFrame[96] = "";
 };
 
 } // namespace
@@ -345,14 +326,15 @@ int main(int argc, char *argv[])
         return 2;
     }
     try {
-        Bench bench(argv[argc - 1]);
+        Bench bench;
+        bench.start(argv[argc - 1]);
         if (longRun) {
             bench.measureMemory(std::atoi(argv[2]));
             return 0;
         }
         std::printf("CPU per frame (all threads), frames per second, %d x %.0f s per measure:\n", rounds, seconds);
-        bench.measureScene(XDriver::Scene::Blank, "Blank desktop (the server's black root: the colour never changes)");
-        bench.measureScene(XDriver::Scene::Pattern, "Patterned desktop (a new colour under the pointer every frame)");
+        bench.measureScene(false, "Blank desktop (the server's black root: the colour never changes)");
+        bench.measureScene(true, "Patterned desktop (a new colour under the pointer every frame)");
         bench.measurePaused();
         return 0;
     } catch (const Failure &failure) {

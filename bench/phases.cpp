@@ -61,7 +61,7 @@ void repaintAndFlush()
 
 // Runs `steps` once per tick at pointer positions in `area`, 30 ms apart, the display's events
 // handled meanwhile; returns the mean microseconds of each.
-std::vector<double> timeTicks(const Phases &steps, XDriver &x, const Area &area, int ticks)
+std::vector<double> timeTicks(const Phases &steps, XDriver &x, const xcb_rectangle_t &area, int ticks)
 {
     std::vector<double> means(steps.size());
     for (int tick = 0; tick < ticks; ++tick) {
@@ -127,13 +127,12 @@ public:
         w.activateWindow();
         if (!QTest::qWaitForWindowActive(&w))
             return 1;
-        const QRect frame = w.frameGeometry();
-        const Area area = x.areaBeside({frame.x(), frame.y(), frame.width(), frame.height()});
+        const xcb_rectangle_t area = x.areaBeside(w.frameGeometry().x(), w.frameGeometry().width());
         frozen = true;
         const Phases parts = count ? Phases() : steps(), whole = count ? countedTick() : wholeTick();
         std::vector<double> partTimes[2], wholeTimes[2];
         for (int scene = 0; scene < 2; ++scene) {
-            x.show(scene == 0 ? XDriver::Scene::Blank : XDriver::Scene::Pattern);
+            x.show(scene == 1);
             partTimes[scene] = timeTicks(parts, x, area, ticks);
             wholeTimes[scene] = timeTicks(whole, x, area, ticks);
             CALLGRIND_DUMP_STATS_AT(scene == 0 ? "blank" : "pattern");
