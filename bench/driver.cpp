@@ -211,7 +211,7 @@ public:
         Totals magnifier, floor;
         for (int round = 0; round < rounds; ++round) {
             resumeSampling();
-            magnifier.add(measure());
+            magnifier.add(drive(seconds));
             x.focus(XCB_NONE);
             std::future<Totals> probed = std::async(std::launch::async, [this] { return probe.measure(); });
             drive(seconds);
@@ -225,12 +225,12 @@ public:
 
     void measurePaused()
     {
-        printPaused("paused, window not focused", measure());
+        printPaused("paused, window not focused", drive(seconds));
         resumeSampling();
         moving = false;
         x.warp(place.x + place.width / 2, place.y + place.height / 2);
         drive(0.3);
-        printPaused("paused, pointer over the window", measure());
+        printPaused("paused, pointer over the window", drive(seconds));
         std::printf("%-34s %9.1f MiB\n", "peak RSS (VmHWM)", double(statusKb(pid, "VmHWM")) / 1024);
         std::printf("%-34s %9.0f ms\n", "first frame after start", firstFrame * 1000);
     }
@@ -250,9 +250,13 @@ public:
 
 private:
     // Lets `span` seconds pass, the pointer moving a step beside the window every 10 ms, as a
-    // hand moving the mouse would; returns the time it took.
-    double drive(double span)
+    // hand moving the mouse would; returns the program's CPU time and frames meanwhile.
+    Totals drive(double span)
     {
+        clockid_t clock;
+        clock_getcpuclockid(pid, &clock);
+        const double cpu0 = cpuSeconds(clock);
+        const long frames0 = frames();
         const Clock::time_point start = Clock::now();
         for (Clock::time_point next = start; secondsSince(start) < span; ++step) {
             if (moving)
@@ -260,18 +264,7 @@ private:
             next += std::chrono::milliseconds(10);
             std::this_thread::sleep_until(next);
         }
-        return secondsSince(start);
-    }
-
-    // The program's CPU time and frames in one measure.
-    Totals measure()
-    {
-        clockid_t clock;
-        clock_getcpuclockid(pid, &clock);
-        const double cpu0 = cpuSeconds(clock);
-        const long frames0 = frames();
-        const double elapsed = drive(seconds);
-        return {cpuSeconds(clock) - cpu0, elapsed, frames() - frames0};
+        return {cpuSeconds(clock) - cpu0, secondsSince(start), frames() - frames0};
     }
 
     void resumeSampling()

@@ -1,7 +1,7 @@
 // gnome-cast NODE...: the compositor's side of gnome-check.sh. Follows its screen-cast streams
-// NODE... (pictures in shared memory, the pointer as metadata) and prints "at I X Y RRGGBB" each
-// time the real pointer or the true pixel under it changes: the pointer at X,Y of stream I (its
-// device pixels), the pixel there in that stream's newest picture ("none" before the first).
+// NODE... (pictures in shared memory, the pointer as metadata) and prints "at I X Y RRGGBB" after
+// each buffer once the pointer is known: the real pointer at X,Y of stream I (its device pixels),
+// the pixel there in that stream's newest picture ("none" before the first).
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
 #include <spa/param/video/format-utils.h>
@@ -26,7 +26,6 @@ struct Cast
 
 std::vector<Cast> casts;
 std::array<int, 3> pointer = {-1, 0, 0}; // stream, x, y
-std::string told;
 
 constexpr uint32_t cursorMetaSize(uint32_t side)
 {
@@ -88,13 +87,8 @@ void onProcess(void *data)
     if (!under.picture.empty())
         std::snprintf(colour, sizeof colour, "%06X",
                       under.picture[size_t(pointer[2]) * size_t(under.width) + size_t(pointer[1])] & 0xFFFFFFu);
-    char line[64];
-    std::snprintf(line, sizeof line, "at %d %d %d %s\n", pointer[0], pointer[1], pointer[2], colour);
-    if (told != line) {
-        told = line;
-        std::fputs(line, stdout);
-        std::fflush(stdout);
-    }
+    std::printf("at %d %d %d %s\n", pointer[0], pointer[1], pointer[2], colour);
+    std::fflush(stdout);
 }
 
 bool connectCast(pw_core *core, Cast &cast, uint32_t node)

@@ -100,9 +100,6 @@ def run_layout(*wanted):
         x += round(monitor.device_width / scale)
     call(bus, 'org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig', 'ApplyMonitorsConfig',
          GLib.Variant('(uua(iiduba(ssa{sv}))a{sv})', (serial, 1, config, {})))  # 1: until the session ends
-    for m in monitors(bus)[1]:
-        print('monitor %s: layout %d,%d %dx%d, device %dx%d' % (
-            m.connector, m.x, m.y, m.width, m.height, m.device_width, m.device_height), flush=True)
 
 
 def run_pattern():

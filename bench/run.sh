@@ -1,15 +1,13 @@
 #!/bin/sh
-# run.sh [--portal | --count | --long SECONDS] [BUILD_DIR]: the benchmarks, each on a private
-# Xvfb server ($VIKARO_BENCH_SCREEN, 1280x800 by default), the program with fresh preferences.
-#  (no option)  the magnifier's sampling tick beside the bare floor probe (vikaro_bench), then the
-#               phases of one tick (vikaro_phases); about two minutes.
-#  --portal     the same tick with the desktop from the portals: the program started as in a
-#               Wayland session, its window on Xvfb (as on XWayland), the screen and pointer from
-#               the tests' stand-in portal (two monitors, a picture 5 times a second) over a real
-#               PipeWire (tests/portal-run.sh). The floor probe still reads the X server.
-#  --count      instructions per tick and its repaint under callgrind, per desktop (100 ticks).
-#  --long S     the program's memory every 30 seconds while it samples for S seconds.
-# BUILD_DIR is ${VIKARO_BUILD_DIR:-build}, set up with scripts/build.sh when missing.
+# run.sh [--portal | --count | --long SECONDS] [BUILD_DIR]: the benchmarks (the README's
+# "Benchmarks" and "Long run"), each on a private Xvfb server ($VIKARO_BENCH_SCREEN, 1280x800 by
+# default), the program with fresh preferences. BUILD_DIR is ${VIKARO_BUILD_DIR:-build}, set up
+# with scripts/build.sh when missing.
+#  (no option)  the sampling tick beside the floor probe (vikaro_bench), then its phases (vikaro_phases)
+#  --portal     the same tick with the desktop from the tests' stand-in portal over a real PipeWire
+#               (tests/portal-run.sh), the program started as in a Wayland session
+#  --count      instructions per tick and its repaint under callgrind, per desktop (100 ticks)
+#  --long S     the program's memory every 30 seconds while it samples for S seconds
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:-}
@@ -40,11 +38,13 @@ case $mode in
         echo "$(sed -n 's/^desc: Trigger: Client Request: //p' "$part"): $(($(sed -n 's/^summary: //p' "$part") / 100)) instructions per tick"
     done ;;
 --portal)
+    # The stand-in shows two monitors, a picture 5 times a second, and ends its streams when its
+    # input closes. The floor probe still reads the X server.
     # shellcheck disable=SC2016
     "$xvfb" "$top/tests/portal-run.sh" sh -c '
         mkfifo "$XDG_RUNTIME_DIR/input"
         "$1" --pointer 300,200 <"$XDG_RUNTIME_DIR/input" >"$XDG_RUNTIME_DIR/standin" &
-        exec 3>"$XDG_RUNTIME_DIR/input" # it ends its streams when its input closes
+        exec 3>"$XDG_RUNTIME_DIR/input"
         until grep -q ready "$XDG_RUNTIME_DIR/standin"; do sleep 0.05; done
         WAYLAND_DISPLAY=wayland-0 XDG_SESSION_TYPE=wayland "$2" "$3"
         status=$?
