@@ -1,22 +1,10 @@
-// vikaro_bench [--long S] PROGRAM: measures the magnifier PROGRAM, run in the bench's environment
-// (bench/run.sh gives it fresh preferences), on the X display in $DISPLAY, which should be a
-// private Xvfb server: the bench paints the desktop, moves the pointer and takes the focus.
-//
-// With the pointer moving beside the magnifier's window, 100 times a second:
-//  - on two desktops in turn, the server's black root (the picture and colour never change)
-//    and a pattern whose every pixel differs from its neighbours (a new picture and colour
-//    every frame): 3 rounds of 5 s of the program sampling, then 5 s of the floor probe with
-//    the program paused; CPU time per frame and frames per second of each, and their ratio;
-//  - 5 s with the window not focused, then 5 s with the pointer resting over it: CPU seconds
-//    per second while paused;
-//  - the program's peak resident memory, and the time from its start to its first frame.
-// With --long S, instead, the program's memory every 30 seconds while it samples for S seconds.
-// The program's CPU time is its process's, all threads; its frames are its per-frame debug lines.
-//
-// The floor probe is the least work one magnified frame can cost on X: 30 ms apart, like the
-// magnifier, it asks the server for the pointer, grabs the 57 x 57 square around it through
-// MIT-SHM, enlarges it 3 times without smoothing into a buffer and reads the centre pixel. It
-// runs in a thread of its own on a connection of its own; its CPU time is that thread's.
+// vikaro_bench [--long S] PROGRAM: measures the magnifier PROGRAM beside the floor probe, as the
+// README's "Benchmarks" tells (with --long S, its memory every 30 s for S seconds instead), on
+// the X display in $DISPLAY, which should be a private Xvfb server: the bench paints the desktop,
+// moves the pointer and the focus. PROGRAM runs in the bench's environment (bench/run.sh gives
+// it fresh preferences). Its CPU time is its process's, all threads; its frames are its
+// per-frame debug lines. The floor probe, the least work a magnified frame can cost on X, runs
+// in a thread of its own on a connection of its own, and its CPU time is that thread's.
 
 #include "xdriver.h"
 
@@ -102,6 +90,8 @@ void printPaused(const char *what, const Totals &t)
                 t.cpu, t.elapsed);
 }
 
+// 30 ms apart, like the magnifier: asks the server for the pointer, grabs the 57 x 57 square
+// around it through MIT-SHM, enlarges it 3 times without smoothing and reads the centre pixel.
 class FloorProbe
 {
 public:

@@ -1,16 +1,12 @@
 #!/bin/bash
-# gnome-check.sh [BUILD_DIR]: checks the magnifier (BUILD_DIR/vikaro, ${VIKARO_BUILD_DIR:-build} by
-# default, built only when missing) against real headless GNOME 43 sessions (gnome-shell
-# --headless, its XWayland, the desktop portals, PipeWire) as a user would start it there. Not
-# part of the CI run: it needs root (packages, a user of its own) and takes a few minutes.
-#
-# Each of $runs is one session: the layout mode (physical: monitors placed in device pixels,
-# GNOME's default; logical: in logical pixels, as with fractional scaling and as KDE always lays
-# out) and the monitors left to right, WIDTHxHEIGHT@SCALE. Windows of our own show a pattern; the
-# compositor's own remote desktop and screen cast (gnome-cast.cpp) move the real pointer and read
-# it and the true pixels, in device pixels. The magnifier starts on XWayland, its sharing dialog
-# answered through the accessibility bus, and is held to the ROWS of gnome-helper.py. What it
-# says when sharing is refused, or allowed without remote interaction, the portal tests prove.
+# gnome-check.sh [BUILD_DIR]: holds the magnifier (BUILD_DIR/vikaro, ${VIKARO_BUILD_DIR:-build} by
+# default, built when missing) to the ROWS of gnome-helper.py in real headless GNOME 43 sessions
+# (gnome-shell --headless, its XWayland, the portals, PipeWire), started as a user starts it
+# there, its sharing dialog answered through the accessibility bus. As root: it installs its
+# packages and runs the sessions as a user of its own. Each of $runs is one session: the layout
+# mode (physical: monitors placed in device pixels, GNOME's default; logical: in logical pixels,
+# as with fractional scaling and as KDE always lays out) and the monitors left to right,
+# WIDTHxHEIGHT@SCALE. Refused consent, and sharing without remote interaction, tst_portal covers.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 helper=$top/bench/gnome-helper.py
@@ -139,18 +135,16 @@ desktop() {
 # The magnifier as a user starts it, its dialog answered Share with remote interaction on; the
 # ROWS against its window (without the frame: X,Y,W,H on XWayland's root, in layout units).
 magnifier() {
-    local vikaro id geometry said rc=0
+    local vikaro said rc=0 WINDOW X Y WIDTH HEIGHT SCREEN
     up consent true /usr/bin/python3 "$helper" consent 30
     up vikaro true env QT_LOGGING_RULES=default.debug=true "$build/vikaro"
     vikaro=$!
     timeout=40 wait_until "grep -q '^consent:' $work/consent.log"
     say "$(grep '^consent:' "$work/consent.log")"
     timeout=30 wait_until "xdotool search --onlyvisible --pid $vikaro" || { say "the magnifier showed no window"; return 1; }
-    id=$(xdotool search --onlyvisible --pid "$vikaro" | head -n 1)
-    geometry=$(xwininfo -id "$id" | awk -F: '/Absolute upper-left [XY]|Width|Height/ {gsub(/ /, "", $2); v = v s $2; s = ","}
-        END {print v}')
-    say "magnifier window at $geometry"
-    /usr/bin/python3 "$helper" check "$work/../gnome-cast" "$work/vikaro.log" "$geometry" || rc=1
+    eval "$(xdotool search --onlyvisible --pid "$vikaro" getwindowgeometry --shell %1)"
+    say "magnifier window at $X,$Y,$WIDTH,$HEIGHT"
+    /usr/bin/python3 "$helper" check "$work/../gnome-cast" "$work/vikaro.log" "$X,$Y,$WIDTH,$HEIGHT" || rc=1
     said=$(grep '^vikaro: ' "$work/vikaro.log" | sed 's/^/    /' || true)
     say "what the magnifier said on standard error:${said:- nothing}"
     return $rc

@@ -1,15 +1,6 @@
 #!/usr/bin/python3
-"""The desktop side of gnome-check.sh, run inside its headless GNOME session.
-
-  layout SCALE...  gives the monitors, left to right, the scales nearest SCALE...
-  pattern          a full-screen window on each monitor showing pattern() in its buffer pixels
-                   (device pixels at whole scales); prints "ready" once all are drawn
-  consent SECONDS  answers the sharing dialog through the accessibility bus: every monitor,
-                   remote interaction on, Share
-  check CAST MAGLOG X,Y,W,H
-                   the ROWS against the magnifier logging to MAGLOG, its window at X,Y,W,H on
-                   XWayland's root; CAST is the built gnome-cast
-"""
+"""The desktop side of gnome-check.sh, run inside its headless GNOME session:
+gnome-helper.py layout SCALE... | pattern | consent SECONDS | check CAST MAGLOG X,Y,W,H (see run_*)."""
 import re
 import subprocess
 import sys
@@ -91,6 +82,7 @@ def monitors(bus):
 
 
 def run_layout(*wanted):
+    """Gives the monitors, left to right, the scales nearest those wanted."""
     bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
     serial, found = monitors(bus)
     x, config = 0, []
@@ -103,7 +95,8 @@ def run_layout(*wanted):
 
 
 def run_pattern():
-    """The pattern runs on from one monitor to the next, one buffer pixel each."""
+    """A full-screen window on each monitor showing pattern() in its buffer pixels (device pixels at
+    whole scales), running on from one monitor to the next; prints "ready" once all are drawn."""
     import cairo
     import numpy
     from gi.repository import Gtk, Gdk  # Gtk first: it brings the Gdk of its own version
@@ -157,6 +150,7 @@ def dialog_controls():
 
 
 def run_consent(seconds):
+    """Answers the sharing dialog: every monitor, remote interaction on, Share."""
     controls = wait_for(dialog_controls, float(seconds))
     if not controls:
         print('consent: no sharing dialog appeared', flush=True)
@@ -315,6 +309,8 @@ def focus_magnifier(desk, maglog, avoid, away):
 
 
 def run_check(cast_program, maglog, geometry):
+    """The ROWS against the magnifier logging to `maglog`, its window at X,Y,W,H on XWayland's
+    root; `cast_program` is the built gnome-cast."""
     desk = Desktop(cast_program)
     avoid = [int(v) for v in geometry.split(',')]
     rows = rows_for(desk, avoid)

@@ -1,15 +1,11 @@
 // vikaro_phases [TICKS] [--count]: where a sampling tick goes, on the X display in $DISPLAY (a
-// private Xvfb server: it paints the desktop and moves the pointer).
-//
-// It starts the way the program does (its style sheet, its main window with the keyboard focus)
-// on the server's black root and then on a pattern (a new picture and colour every tick). On
-// each, TICKS times (200 by default), 30 ms apart, it moves the pointer beside the window and
-// calls the window's own tick steps one by one, each timed in process CPU time, then the
-// repaint and flush that follow; then whole ticks the same way. Prints mean microseconds per tick.
-//
-// With --count it runs only whole ticks with their repaint, for callgrind (bench/run.sh
-// --count): collection is on during those alone, and each desktop's ticks are dumped as a part
-// of their own, named after the desktop.
+// private Xvfb server: it paints the desktop and moves the pointer). It starts as the program
+// does; then on the server's black root and on a pattern, TICKS times each (200 by default),
+// 30 ms apart, it moves the pointer beside the window and times the window's own tick steps one
+// by one in process CPU time, then whole ticks; it prints mean microseconds per tick.
+// With --count, only whole ticks with their repaint, for callgrind (bench/run.sh --count):
+// collection is on during those alone, and each desktop's ticks are dumped as a part of their
+// own, named after the desktop.
 
 #include <QApplication>
 #include <QEventLoop>
