@@ -135,16 +135,18 @@ desktop() {
 # The magnifier as a user starts it, its dialog answered Share with remote interaction on; the
 # ROWS against its window (without the frame: X,Y,W,H on XWayland's root, in layout units).
 magnifier() {
-    local vikaro said rc=0 WINDOW X Y WIDTH HEIGHT SCREEN
+    local vikaro id geometry said rc=0
     up consent true /usr/bin/python3 "$helper" consent 30
     up vikaro true env QT_LOGGING_RULES=default.debug=true "$build/vikaro"
     vikaro=$!
     timeout=40 wait_until "grep -q '^consent:' $work/consent.log"
     say "$(grep '^consent:' "$work/consent.log")"
     timeout=30 wait_until "xdotool search --onlyvisible --pid $vikaro" || { say "the magnifier showed no window"; return 1; }
-    eval "$(xdotool search --onlyvisible --pid "$vikaro" getwindowgeometry --shell %1)"
-    say "magnifier window at $X,$Y,$WIDTH,$HEIGHT"
-    /usr/bin/python3 "$helper" check "$work/../gnome-cast" "$work/vikaro.log" "$X,$Y,$WIDTH,$HEIGHT" || rc=1
+    id=$(xdotool search --onlyvisible --pid "$vikaro" | head -n 1)
+    geometry=$(xwininfo -id "$id" | awk -F: '/Absolute upper-left [XY]|Width|Height/ {gsub(/ /, "", $2); v = v s $2; s = ","}
+        END {print v}')
+    say "magnifier window at $geometry"
+    /usr/bin/python3 "$helper" check "$work/../gnome-cast" "$work/vikaro.log" "$geometry" || rc=1
     said=$(grep '^vikaro: ' "$work/vikaro.log" | sed 's/^/    /' || true)
     say "what the magnifier said on standard error:${said:- nothing}"
     return $rc
