@@ -1,7 +1,7 @@
 // gnome-cast NODE...: the compositor's side of gnome-check.sh. Follows its screen-cast streams
-// NODE... (pictures in shared memory, the pointer as metadata) and prints "at I X Y RRGGBB" each
-// time the real pointer or the true pixel under it changes: the pointer at X,Y of stream I (its
-// device pixels), the pixel there in that stream's newest picture ("none" before the first).
+// NODE... (pictures in shared memory, the pointer as metadata) and prints "at I X Y RRGGBB" after
+// each buffer once the pointer is known: the real pointer at X,Y of stream I (its device pixels),
+// the pixel there in that stream's newest picture ("none" before the first).
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
 #include <spa/param/video/format-utils.h>
@@ -26,7 +26,6 @@ struct Cast
 
 std::vector<Cast> casts;
 std::array<int, 3> pointer = {-1, 0, 0}; // stream, x, y
-std::string told;
 
 constexpr uint32_t cursorMetaSize(uint32_t side)
 {
@@ -53,20 +52,14 @@ void onParamChanged(void *data, uint32_t id, const spa_pod *param)
 
 // A stream sends the pointer's place while any of its picture is in the stream, so a
 // neighbour's stream does too near the edge: the pointer is on the one it lies within.
-void readCursor(const Cast &cast, spa_buffer *buffer)
+// Cursor-only buffers carry no picture; one whose rows would not fit its memory is left out.
+void readBuffer(Cast &cast, const spa_buffer *buffer)
 {
     const auto *cursor = static_cast<const spa_meta_cursor *>(
         spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
-    if (!cursor || !spa_meta_cursor_is_valid(cursor))
-        return;
-    const spa_point at = cursor->position;
+    const spa_point at = cursor && spa_meta_cursor_is_valid(cursor) ? cursor->position : spa_point{-1, -1};
     if (at.x >= 0 && at.y >= 0 && at.x < cast.width && at.y < cast.height)
         pointer = {cast.index, at.x, at.y};
-}
-
-// Cursor-only buffers carry no picture; one whose rows would not fit its memory is left out.
-void readPicture(Cast &cast, spa_buffer *buffer)
-{
     const spa_data &data = buffer->datas[0];
     if (!data.data || !data.chunk || data.chunk->size == 0 || cast.width <= 0)
         return;
@@ -79,53 +72,35 @@ void readPicture(Cast &cast, spa_buffer *buffer)
                     static_cast<const uint8_t *>(data.data) + offset + stride * uint64_t(y), size_t(cast.width) * 4);
 }
 
-void tell()
-{
-    const Cast &cast = casts[size_t(pointer[0])];
-    const int x = pointer[1], y = pointer[2];
-    char line[64];
-    if (cast.picture.empty())
-        std::snprintf(line, sizeof line, "at %d %d %d none\n", pointer[0], x, y);
-    else
-        std::snprintf(line, sizeof line, "at %d %d %d %06X\n", pointer[0], x, y,
-                      cast.picture[size_t(y) * size_t(cast.width) + size_t(x)] & 0xFFFFFFu);
-    if (told != line)
-        std::fputs(line, stdout), std::fflush(stdout);
-    told = line;
-}
-
 void onProcess(void *data)
 {
     auto *cast = static_cast<Cast *>(data);
     while (pw_buffer *buffer = pw_stream_dequeue_buffer(cast->stream)) {
-        if (buffer->buffer->n_datas > 0) {
-            readCursor(*cast, buffer->buffer);
-            readPicture(*cast, buffer->buffer);
-        }
+        if (buffer->buffer->n_datas > 0)
+            readBuffer(*cast, buffer->buffer);
         pw_stream_queue_buffer(cast->stream, buffer);
     }
-    if (pointer[0] >= 0)
-        tell();
-}
-
-const pw_stream_events &streamEvents()
-{
-    static const pw_stream_events events = [] {
-        pw_stream_events e = {};
-        e.version = PW_VERSION_STREAM_EVENTS;
-        e.param_changed = onParamChanged;
-        e.process = onProcess;
-        return e;
-    }();
-    return events;
+    if (pointer[0] < 0)
+        return;
+    const Cast &under = casts[size_t(pointer[0])];
+    char colour[8] = "none";
+    if (!under.picture.empty())
+        std::snprintf(colour, sizeof colour, "%06X",
+                      under.picture[size_t(pointer[2]) * size_t(under.width) + size_t(pointer[1])] & 0xFFFFFFu);
+    std::printf("at %d %d %d %s\n", pointer[0], pointer[1], pointer[2], colour);
+    std::fflush(stdout);
 }
 
 bool connectCast(pw_core *core, Cast &cast, uint32_t node)
 {
+    static pw_stream_events events = {};
+    events.version = PW_VERSION_STREAM_EVENTS;
+    events.param_changed = onParamChanged;
+    events.process = onProcess;
     cast.stream = pw_stream_new(core, "gnome-check", nullptr);
     if (!cast.stream)
         return false;
-    pw_stream_add_listener(cast.stream, &cast.listener, &streamEvents(), &cast);
+    pw_stream_add_listener(cast.stream, &cast.listener, &events, &cast);
     uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
     const spa_rectangle least = SPA_RECTANGLE(1, 1), most = SPA_RECTANGLE(16384, 16384), usual = SPA_RECTANGLE(1280, 800);
@@ -147,14 +122,10 @@ int main(int argc, char **argv)
     pw_main_loop *loop = pw_main_loop_new(nullptr);
     pw_context *context = pw_context_new(pw_main_loop_get_loop(loop), nullptr, 0);
     pw_core *core = pw_context_connect(context, nullptr, 0);
-    if (!core) {
-        std::fprintf(stderr, "gnome-cast: no PipeWire\n");
-        return 1;
-    }
     casts.resize(size_t(argc - 1));
     for (int i = 1; i < argc; ++i) {
         casts[size_t(i - 1)].index = i - 1;
-        if (!connectCast(core, casts[size_t(i - 1)], uint32_t(std::stoul(argv[i])))) {
+        if (!core || !connectCast(core, casts[size_t(i - 1)], uint32_t(std::stoul(argv[i])))) {
             std::fprintf(stderr, "gnome-cast: stream %s would not connect\n", argv[i]);
             return 1;
         }

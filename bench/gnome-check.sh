@@ -1,16 +1,12 @@
 #!/bin/bash
-# gnome-check.sh [BUILD_DIR]: checks the magnifier (BUILD_DIR/vikaro, ${VIKARO_BUILD_DIR:-build} by
-# default, built only when missing) against real headless GNOME 43 sessions (gnome-shell
-# --headless, its XWayland, the desktop portals, PipeWire) as a user would start it there. Not
-# part of the CI run: it needs root (packages, a user of its own) and takes about five minutes.
-#
-# Each of $runs is one session: the layout mode (physical: monitors placed in device pixels,
-# GNOME's default; logical: in logical pixels, as with fractional scaling and as KDE always lays
-# out) and the monitors left to right, WIDTHxHEIGHT@SCALE. Windows of our own show a pattern; the
-# compositor's own remote desktop and screen cast (gnome-cast.cpp) move the real pointer and read
-# it and the true pixels, in device pixels. The magnifier starts on XWayland, its sharing dialog
-# answered through the accessibility bus, and is held to the ROWS of gnome-helper.py. What it
-# says when sharing is refused, or allowed without remote interaction, the portal tests prove.
+# gnome-check.sh [BUILD_DIR]: holds the magnifier (BUILD_DIR/vikaro, ${VIKARO_BUILD_DIR:-build} by
+# default, built when missing) to the ROWS of gnome-helper.py in real headless GNOME 43 sessions
+# (gnome-shell --headless, its XWayland, the portals, PipeWire), started as a user starts it
+# there, its sharing dialog answered through the accessibility bus. As root: it installs its
+# packages and runs the sessions as a user of its own. Each of $runs is one session: the layout
+# mode (physical: monitors placed in device pixels, GNOME's default; logical: in logical pixels,
+# as with fractional scaling and as KDE always lays out) and the monitors left to right,
+# WIDTHxHEIGHT@SCALE. Refused consent, and sharing without remote interaction, tst_portal covers.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 helper=$top/bench/gnome-helper.py
@@ -40,14 +36,11 @@ on_bus() {
 # ---- as root: packages, the programs, the user, the runs ----------------------------------
 
 prepare() {
-    local missing="" p
-    for p in $packages; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -Eq 'ok (installed|triggers-)' || missing="$missing $p"
-    done
-    if [ -n "$missing" ]; then
-        say "installing$missing"
+    if ! dpkg -s $packages >/dev/null 2>&1; then
+        say "installing what is missing of: $packages"
         apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends $missing >/dev/null
+        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-upgrade \
+            --no-install-recommends $packages >/dev/null
     fi
     [ -x "$build/vikaro" ] || VIKARO_BUILD_DIR=$build nice -n 10 "$top/scripts/build.sh" >/dev/null
     id "$user" >/dev/null 2>&1 || useradd --system --create-home --home-dir "/var/lib/$user" \
@@ -57,10 +50,8 @@ prepare() {
 
 # Ends every process of the check's own user, and the X sockets and locks its XWayland left.
 sweep() {
-    local pids
-    pids=$(pgrep -u "$user" || true)
-    [ -z "$pids" ] || kill $pids 2>/dev/null || true
-    timeout=10 wait_until "! pgrep -u $user" || kill -KILL $(pgrep -u "$user") 2>/dev/null || true
+    pkill -u "$user" || true
+    timeout=10 wait_until "! pgrep -u $user" || pkill -KILL -u "$user" || true
     find /tmp/.X11-unix /tmp -maxdepth 1 -user "$user" \( -name 'X[0-9]*' -o -name '.X[0-9]*-lock' \) \
         -delete 2>/dev/null || true
 }
@@ -94,22 +85,18 @@ up() {
     local log=$1 ready=$2
     shift 2
     "$@" >"$work/$log.log" 2>&1 &
-    wait_until "$ready" || { say "$log did not come up (see $work/$log.log)"; return 1; }
+    wait_until "$ready" || { say "$log did not come up; its log ends:"; tail -n 5 "$work/$log.log"; return 1; }
 }
 
-# The session's settings, in a file of its own: the layout mode, and no banners over the pattern
-# ("Screen Lock disabled": there is no display manager here).
-settings() {
+# The session's settings: the layout mode, and no banners over the pattern ("Screen Lock
+# disabled": there is no display manager here). A system bus of our own (the shell asks it for
+# logind and the like, and copes with no answer), the session bus, PipeWire.
+services() {
     local features="[]"
     [ "$mode" = physical ] || features="['scale-monitor-framebuffer']"
     mkdir -p "$XDG_CONFIG_HOME/glib-2.0/settings"
     printf '[org/gnome/desktop/notifications]\nshow-banners=false\n[org/gnome/mutter]\nexperimental-features=%s\n' \
         "$features" >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
-}
-
-# A system bus of our own (the shell asks it for logind and the like, and copes with no answer),
-# the session bus, PipeWire.
-services() {
     printf '%s' '<busconfig><type>system</type><listen>unix:path='"$work"'/system_bus</listen><auth>EXTERNAL</auth>' \
         '<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>' \
         '<allow receive_sender="*"/></policy></busconfig>' >"$work/system.conf"
@@ -120,7 +107,8 @@ services() {
 }
 
 # The shell with the monitors at their scales, its XWayland (DISPLAY and XAUTHORITY from its log
-# and runtime folder), the portals.
+# and runtime folder), the portals; the pattern, shown once the overview the shell opens at start
+# is closed.
 desktop() {
     local monitors="" m scales=""
     for m in ${layout//,/ }; do
@@ -136,13 +124,8 @@ desktop() {
     wait_until "timeout 5 xdpyinfo -display $DISPLAY" || { say "XWayland does not answer"; return 1; }
     [ "$mode" = physical ] || /usr/bin/python3 "$helper" layout $scales || return 1
     up portal-gnome "on_bus org.freedesktop.impl.portal.desktop.gnome" /usr/libexec/xdg-desktop-portal-gnome &&
-        up portal "on_bus org.freedesktop.portal.Desktop" /usr/libexec/xdg-desktop-portal
-}
-
-# The pattern shows once the overview the shell opens at start is closed.
-pattern() {
-    timeout=60 up pattern "grep -q '^ready' $work/pattern.log" env GDK_BACKEND=wayland /usr/bin/python3 "$helper" pattern ||
-        return 1
+        up portal "on_bus org.freedesktop.portal.Desktop" /usr/libexec/xdg-desktop-portal &&
+        timeout=60 up pattern "grep -q '^ready' $work/pattern.log" env GDK_BACKEND=wayland /usr/bin/python3 "$helper" pattern || return 1
     gdbus call --session --timeout 5 -d org.gnome.Shell -o /org/gnome/Shell -m org.freedesktop.DBus.Properties.Set \
         org.gnome.Shell OverviewActive '<false>' >/dev/null
     wait_until "gdbus call --session --timeout 5 -d org.gnome.Shell -o /org/gnome/Shell -m \
@@ -153,7 +136,7 @@ pattern() {
 # ROWS against its window (without the frame: X,Y,W,H on XWayland's root, in layout units).
 magnifier() {
     local vikaro id geometry said rc=0
-    up consent true /usr/bin/python3 "$helper" consent 30 share
+    up consent true /usr/bin/python3 "$helper" consent 30
     up vikaro true env QT_LOGGING_RULES=default.debug=true "$build/vikaro"
     vikaro=$!
     timeout=40 wait_until "grep -q '^consent:' $work/consent.log"
@@ -177,8 +160,7 @@ inside() {
     export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/system_bus DBUS_SESSION_BUS_ADDRESS=unix:path=$work/run/bus
     unset DISPLAY XAUTHORITY
     mkdir -p -m 700 "$work" "$HOME" "$XDG_RUNTIME_DIR"
-    settings
-    services && desktop && pattern && magnifier
+    services && desktop && magnifier
 }
 
 if [ "${1:-}" = --inside ]; then

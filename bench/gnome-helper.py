@@ -1,15 +1,6 @@
 #!/usr/bin/python3
-"""The desktop side of gnome-check.sh, run inside its headless GNOME session.
-
-  layout SCALE...  gives the monitors, left to right, the scales nearest SCALE...
-  pattern          a full-screen window on each monitor showing pattern() in its buffer pixels
-                   (device pixels at whole scales); prints "ready" once all are drawn
-  consent SECONDS  answers the sharing dialog through the accessibility bus: every monitor,
-                   remote interaction on, Share
-  check CAST MAGLOG X,Y,W,H
-                   the ROWS against the magnifier logging to MAGLOG, its window at X,Y,W,H on
-                   XWayland's root; CAST is the built gnome-cast
-"""
+"""The desktop side of gnome-check.sh, run inside its headless GNOME session:
+gnome-helper.py layout SCALE... | pattern | consent SECONDS | check CAST MAGLOG X,Y,W,H (see run_*)."""
 import re
 import subprocess
 import sys
@@ -30,6 +21,7 @@ WAIT = 10.0  # seconds any one condition may take on a loaded machine
 # evdev codes (keysyms sent to the compositor do not reach XWayland windows) and the step each makes
 KEYS = {'Right': (106, 1, 0), 'Down': (108, 0, 1)}
 KEY_LEFTSHIFT, BTN_LEFT = 42, 0x110
+RD, SC = 'org.gnome.Mutter.RemoteDesktop', 'org.gnome.Mutter.ScreenCast'
 
 # One row: the real pointer goes to X,Y of monitor M (its device pixels; negative ones count from
 # the right or bottom edge) and the magnifier must show the true pixel there; then KEY pressed in
@@ -49,14 +41,14 @@ ROWS = [
 
 Monitor = namedtuple('Monitor', 'connector mode x y width height device_width device_height scales')
 
+# What the compositor answers, checked before it is read; the other methods answer nothing.
+REPLIES = {'GetCurrentState': '(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})',
+           'CreateSession': '(o)', 'RecordMonitor': '(o)', 'Get': '(v)'}
+
 
 def pattern(x, y):
     """0xRRGGBB at (x, y) (ints or numpy arrays): every pixel of a 4096x4096 field differs."""
     return ((x & 255) << 16) | ((y & 255) << 8) | ((x >> 8) << 4) | (y >> 8)
-
-
-def pattern_place(rgb):
-    return ((rgb & 255) >> 4) * 256 + (rgb >> 16), (rgb & 15) * 256 + ((rgb >> 8) & 255)
 
 
 def wait_for(condition, seconds=WAIT):
@@ -67,11 +59,6 @@ def wait_for(condition, seconds=WAIT):
             pass
         time.sleep(0.02)
     return value
-
-
-# What the compositor answers, checked before it is read; the other methods answer nothing.
-REPLIES = {'GetCurrentState': '(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})',
-           'CreateSession': '(o)', 'RecordMonitor': '(o)', 'Get': '(v)'}
 
 
 def call(bus, name, path, method, args=None, iface=None):
@@ -94,65 +81,53 @@ def monitors(bus):
     return serial, sorted(found, key=lambda m: m.x)
 
 
-def run_layout(wanted):
+def run_layout(*wanted):
+    """Gives the monitors, left to right, the scales nearest those wanted."""
     bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
     serial, found = monitors(bus)
     x, config = 0, []
-    for index, (monitor, scale) in enumerate(zip(found, wanted)):
+    for index, (monitor, scale) in enumerate(zip(found, map(float, wanted))):
         scale = min(monitor.scales, key=lambda s: abs(s - scale))
         config.append((x, 0, scale, 0, index == 0, [(monitor.connector, monitor.mode, {})]))
         x += round(monitor.device_width / scale)
     call(bus, 'org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig', 'ApplyMonitorsConfig',
          GLib.Variant('(uua(iiduba(ssa{sv}))a{sv})', (serial, 1, config, {})))  # 1: until the session ends
-    for m in monitors(bus)[1]:
-        print('monitor %s: layout %d,%d %dx%d, device %dx%d' % (
-            m.connector, m.x, m.y, m.width, m.height, m.device_width, m.device_height), flush=True)
 
-
-# ---- pattern windows --------------------------------------------------------------------------
 
 def run_pattern():
-    from gi.repository import Gtk, Gdk
-    display = Gdk.Display.get_default()
-    numbers = sorted(range(display.get_n_monitors()), key=lambda i: display.get_monitor(i).get_geometry().x)
-    drawn, left, windows = set(), 0, []
-    for number in numbers:
-        monitor = display.get_monitor(number)
-        windows.append(pattern_window(Gtk, number, monitor, left, drawn, len(numbers)))
-        left += monitor.get_geometry().width * monitor.get_scale_factor()
-    Gtk.main()
-
-
-def pattern_window(Gtk, number, monitor, left, drawn, count):
-    """A full-screen window on monitor `number` showing the pattern from x = left, one buffer pixel each."""
+    """A full-screen window on each monitor showing pattern() in its buffer pixels (device pixels at
+    whole scales), running on from one monitor to the next; prints "ready" once all are drawn."""
     import cairo
     import numpy
-    area, scale = monitor.get_geometry(), monitor.get_scale_factor()
-    width, height = area.width * scale, area.height * scale
-    pixels = pattern(numpy.arange(left, left + width, dtype=numpy.uint32)[None, :],
-                     numpy.arange(height, dtype=numpy.uint32)[:, None]).astype('<u4')
-    surface = cairo.ImageSurface.create_for_data(memoryview(pixels), cairo.FORMAT_RGB24, width, height, width * 4)
-    surface.set_device_scale(scale, scale)
+    from gi.repository import Gtk, Gdk  # Gtk first: it brings the Gdk of its own version
+    display, drawn, left = Gdk.Display.get_default(), set(), 0
+    count = display.get_n_monitors()
 
-    def on_draw(widget, cr):
+    def on_draw(widget, cr, surface, size, number):
         cr.set_source_surface(surface, 0, 0)
         cr.get_source().set_filter(cairo.FILTER_NEAREST)
         cr.paint()
-        if (widget.get_allocated_width(), widget.get_allocated_height(), widget.get_scale_factor()) == (
-                area.width, area.height, scale) and number not in drawn:
+        shown = widget.get_allocated_width(), widget.get_allocated_height(), widget.get_scale_factor()
+        if shown == size and number not in drawn:
             drawn.add(number)
             print('ready' if len(drawn) == count else 'drawn', flush=True)
         return True
 
-    window = Gtk.Window(title='vikaro pattern')
-    window.connect('draw', on_draw)
-    window.set_app_paintable(True)
-    window.fullscreen_on_monitor(window.get_screen(), number)
-    window.show_all()
-    return window
+    for number in sorted(range(count), key=lambda i: display.get_monitor(i).get_geometry().x):
+        area, scale = display.get_monitor(number).get_geometry(), display.get_monitor(number).get_scale_factor()
+        width, height = area.width * scale, area.height * scale
+        pixels = pattern(numpy.arange(left, left + width, dtype=numpy.uint32)[None, :],
+                         numpy.arange(height, dtype=numpy.uint32)[:, None]).astype('<u4')
+        surface = cairo.ImageSurface.create_for_data(memoryview(pixels), cairo.FORMAT_RGB24, width, height, width * 4)
+        surface.set_device_scale(scale, scale)
+        window = Gtk.Window(title='vikaro pattern')
+        window.connect('draw', on_draw, surface, (area.width, area.height, scale), number)
+        window.set_app_paintable(True)
+        window.fullscreen_on_monitor(window.get_screen(), number)
+        window.show_all()
+        left += width
+    Gtk.main()
 
-
-# ---- consent dialog -----------------------------------------------------------------------
 
 def accessibles(node, depth=0):
     if node is not None and depth <= 40:
@@ -161,48 +136,42 @@ def accessibles(node, depth=0):
             yield from accessibles(node.get_child_at_index(i), depth + 1)
 
 
-SWITCH_ROLES = (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON, getattr(Atspi.Role, 'SWITCH', Atspi.Role.CHECK_BOX))
-
-
 def dialog_controls():
-    """(Share button, remote interaction switch or None, monitor lists) of the portal's dialog, or None."""
+    """(Share button, remote interaction switch, lists) of the portal's dialog, or None."""
+    switches = (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON, getattr(Atspi.Role, 'SWITCH', Atspi.Role.CHECK_BOX))
     desktop = Atspi.get_desktop(0)
     for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
-        if app is None or 'portal' not in (app.get_name() or ''):
-            continue
-        nodes = [(node, node.get_name() or '', node.get_role()) for node in accessibles(app)]
+        nodes = [(n, n.get_name() or '', n.get_role()) for n in accessibles(app) if 'portal' in (app.get_name() or '')]
         share = [node for node, name, role in nodes if role == Atspi.Role.PUSH_BUTTON and 'Share' in name.split()]
-        remote = [node for node, name, role in nodes if 'remote interaction' in name.lower()
-                  and role in SWITCH_ROLES]
-        lists = [node for node, _name, role in nodes if role == Atspi.Role.LIST]
-        if share:
-            return share[0], remote[0] if remote else None, lists
+        remote = [node for node, name, role in nodes if 'remote interaction' in name.lower() and role in switches]
+        if share and remote:
+            return share[0], remote[0], [node for node, _name, role in nodes if role == Atspi.Role.LIST]
     return None
 
 
 def run_consent(seconds):
-    controls = wait_for(dialog_controls, seconds)
+    """Answers the sharing dialog: every monitor, remote interaction on, Share."""
+    controls = wait_for(dialog_controls, float(seconds))
     if not controls:
         print('consent: no sharing dialog appeared', flush=True)
         return 1
     share, remote, lists = controls
 
     def checked():
-        return remote is not None and remote.get_state_set().contains(Atspi.StateType.CHECKED)
-    if remote is not None and not checked():
+        return remote.get_state_set().contains(Atspi.StateType.CHECKED)
+    if not checked():
         remote.get_action_iface().do_action(0)
         wait_for(checked, 3)
     for node in lists:  # every monitor (one alone comes selected), not the switch's list
         names = [(node.get_child_at_index(i).get_name() or '').lower() for i in range(node.get_child_count())]
         selection = node.get_selection_iface()
-        for i in range(len(names) if selection and not any('remote interaction' in n for n in names) else 0):
-            selection.select_child(i)
+        if selection and not any('remote interaction' in name for name in names):
+            for i in range(len(names)):
+                selection.select_child(i)
     share.get_action_iface().do_action(0)
     print('consent: shared, remote interaction', 'on' if checked() else 'off', flush=True)
     return 0
 
-
-# ---- the check ----------------------------------------------------------------------------
 
 class Desktop:
     """The compositor's own remote desktop with a screen cast of every monitor: moves the real
@@ -212,21 +181,20 @@ class Desktop:
     def __init__(self, cast_program):
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
         self.monitors = monitors(self.bus)[1]
-        rd, sc = 'org.gnome.Mutter.RemoteDesktop', 'org.gnome.Mutter.ScreenCast'
-        self.session = call(self.bus, rd, '/org/gnome/Mutter/RemoteDesktop', 'CreateSession')[0]
-        session_id = call(self.bus, rd, self.session, 'Get', GLib.Variant('(ss)', (rd + '.Session', 'SessionId')),
+        self.session = call(self.bus, RD, '/org/gnome/Mutter/RemoteDesktop', 'CreateSession')[0]
+        session_id = call(self.bus, RD, self.session, 'Get', GLib.Variant('(ss)', (RD + '.Session', 'SessionId')),
                           'org.freedesktop.DBus.Properties')[0]
-        cast = call(self.bus, sc, '/org/gnome/Mutter/ScreenCast', 'CreateSession',
+        cast = call(self.bus, SC, '/org/gnome/Mutter/ScreenCast', 'CreateSession',
                     GLib.Variant('(a{sv})', ({'remote-desktop-session-id': GLib.Variant('s', session_id)},)))[0]
         metadata = {'cursor-mode': GLib.Variant('u', 2)}
-        self.streams = [call(self.bus, sc, cast, 'RecordMonitor', GLib.Variant('(sa{sv})', (m.connector, metadata)),
-                             sc + '.Session')[0] for m in self.monitors]
+        self.streams = [call(self.bus, SC, cast, 'RecordMonitor', GLib.Variant('(sa{sv})', (m.connector, metadata)),
+                             SC + '.Session')[0] for m in self.monitors]
         nodes = {}
 
         def on_added(_bus, _sender, path, _iface, _signal, args):
             if args.get_type_string() == '(u)':
                 nodes[path] = args[0]
-        self.bus.signal_subscribe(sc, sc + '.Stream', 'PipeWireStreamAdded', None, None, 0, on_added)
+        self.bus.signal_subscribe(SC, SC + '.Stream', 'PipeWireStreamAdded', None, None, 0, on_added)
         self.remote('Start')
         wait_for(lambda: len(nodes) == len(self.streams))
         self.cast = subprocess.Popen([cast_program] + [str(nodes.get(s, 0)) for s in self.streams],
@@ -240,8 +208,7 @@ class Desktop:
             self.seen = (int(index), int(x), int(y)), None if colour == 'none' else int(colour, 16)
 
     def remote(self, method, args=None):
-        return call(self.bus, 'org.gnome.Mutter.RemoteDesktop', self.session, method, args,
-                    'org.gnome.Mutter.RemoteDesktop.Session')
+        return call(self.bus, RD, self.session, method, args, RD + '.Session')
 
     def move(self, point):
         """Tried again until seen: the compositor drops what comes before its virtual pointer is ready."""
@@ -293,10 +260,9 @@ def settle(desk, maglog, label, wanted):
     wait_for(lambda: magnifier_log(maglog, 'background:#') >= ticks + 20, 2)  # 2 a tick
     (real, truth), shown = desk.seen, magnifier_log(maglog)
     fine = real in wanted and truth is not None and shown == truth
-    print('%-20s pointer %-12s real %-12s true %-7s shown %-7s %-19s %s' % (
+    print('%-20s pointer %-12s real %-12s true %-7s shown %-7s %s' % (
         label, '%d:%d,%d' % wanted[0], '%d:%d,%d' % real if real else '?', '#%06X' % truth if truth is not None else '?',
-        '#%06X' % shown if shown is not None else 'nothing', '(= pattern %d,%d)' % pattern_place(shown)
-        if shown is not None else '', 'ok' if fine else 'FAIL'), flush=True)
+        '#%06X' % shown if shown is not None else 'nothing', 'ok' if fine else 'FAIL'), flush=True)
     return fine
 
 
@@ -342,8 +308,11 @@ def focus_magnifier(desk, maglog, avoid, away):
     print('check: keys pressed do not reach the magnifier', flush=True)
 
 
-def run_check(cast_program, maglog, avoid):
+def run_check(cast_program, maglog, geometry):
+    """The ROWS against the magnifier logging to `maglog`, its window at X,Y,W,H on XWayland's
+    root; `cast_program` is the built gnome-cast."""
     desk = Desktop(cast_program)
+    avoid = [int(v) for v in geometry.split(',')]
     rows = rows_for(desk, avoid)
     focus_magnifier(desk, maglog, avoid, rows[0][0])
     results = [check_row(desk, maglog, *row) for row in rows]
@@ -352,13 +321,6 @@ def run_check(cast_program, maglog, avoid):
     return 0 if all(results) else 1
 
 
-COMMANDS = {
-    'layout': lambda args: run_layout([float(s) for s in args]),
-    'pattern': lambda args: run_pattern(),
-    'consent': lambda args: run_consent(float(args[0])),
-    'check': lambda args: run_check(args[0], args[1], [int(v) for v in args[2].split(',')]),
-}
-
-
 if __name__ == '__main__':
-    sys.exit(COMMANDS[sys.argv[1]](sys.argv[2:]) if sys.argv[1:2] and sys.argv[1] in COMMANDS else print(__doc__) or 2)
+    command = globals().get('run_' + sys.argv[1]) if sys.argv[1:] else None
+    sys.exit(command(*sys.argv[2:]) if command else print(__doc__) or 2)
