@@ -49,30 +49,27 @@ void LineGlyphs::learn(const QString &characters)
         return; // glyphs merged or split somewhere: pairs are checked one by one when met
     const QVector<quint32> indexes = runs.first().glyphIndexes();
     const QVector<QPointF> positions = runs.first().positions();
-    for (int i = 0; i + 1 < all.size(); ++i) {
-        const bool sound = agree(glyphOf(all.at(i)), glyphOf(all.at(i + 1)), indexes.at(i), indexes.at(i + 1),
-                                 positions.at(i + 1) - positions.at(i));
-        remember(all.at(i), all.at(i + 1), sound);
-    }
+    for (int i = 0; i + 1 < all.size(); ++i)
+        remember(all.at(i), all.at(i + 1),
+                 checkedStep(all.at(i), all.at(i + 1), indexes.at(i), indexes.at(i + 1), positions.at(i + 1) - positions.at(i)));
 }
 
 bool LineGlyphs::lay(const QString &text, GlyphLine &line)
 {
-    GlyphLine laid;
-    laid.indexes.resize(text.size());
-    laid.positions.resize(text.size());
-    laid.inks.resize(text.size());
-    qreal x = 0; // a sum of advances in 1/64 pixel steps, exact as the layout's own
+    line.indexes.resize(text.size());
+    line.positions.resize(text.size());
+    line.inks.resize(text.size());
+    qreal x = 0; // a sum of steps in 1/64 pixel units, exact as the layout's own
     for (int i = 0; i < text.size(); ++i) {
         const Glyph glyph = glyphOf(text.at(i));
-        if (!glyph.alone || (i > 0 && !sideBySide(text.at(i - 1), text.at(i))))
+        if (i > 0)
+            x += stepOf(text.at(i - 1), text.at(i));
+        if (!glyph.alone || x == unsound)
             return false;
-        laid.indexes[i] = glyph.index;
-        laid.positions[i] = QPointF(x, 0);
-        laid.inks[i] = {x + glyph.ink.left, x + glyph.ink.right};
-        x += glyph.advance;
+        line.indexes[i] = glyph.index;
+        line.positions[i] = QPointF(x, 0);
+        line.inks[i] = {x + glyph.ink.left, x + glyph.ink.right};
     }
-    line = laid;
     return true;
 }
 
@@ -145,7 +142,6 @@ LineGlyphs::Glyph LineGlyphs::measured(QChar c) const
     if (runs.size() == 1 && runs.first().rawFont() == rawFont && runs.first().glyphIndexes().size() == 1
         && runs.first().positions().first().x() == 0) {
         glyph.index = runs.first().glyphIndexes().first();
-        glyph.advance = rawFont.advancesForGlyphIndexes({glyph.index}).value(0).x();
         const QRectF outline = rawFont.boundingRect(glyph.index);
         glyph.ink = {outline.left() - inkMargin, outline.right() + inkMargin};
         glyph.alone = true;
@@ -153,46 +149,47 @@ LineGlyphs::Glyph LineGlyphs::measured(QChar c) const
     return glyph;
 }
 
-bool LineGlyphs::sideBySide(QChar first, QChar second)
+qreal LineGlyphs::stepOf(QChar first, QChar second)
 {
-    const std::optional<bool> known = recalled(first, second);
-    if (known)
-        return *known;
+    const qreal known = recalled(first, second);
+    if (!qIsNaN(known))
+        return known;
     const QList<QGlyphRun> runs = laidOut(QString(first) + second, font);
-    bool sound = runs.size() == 1 && runs.first().rawFont() == rawFont && runs.first().glyphIndexes().size() == 2;
-    if (sound) {
+    qreal step = unsound;
+    if (runs.size() == 1 && runs.first().rawFont() == rawFont && runs.first().glyphIndexes().size() == 2) {
         const QVector<quint32> indexes = runs.first().glyphIndexes();
         const QVector<QPointF> positions = runs.first().positions();
-        sound = agree(glyphOf(first), glyphOf(second), indexes.at(0), indexes.at(1), positions.at(1) - positions.at(0));
+        step = checkedStep(first, second, indexes.at(0), indexes.at(1), positions.at(1) - positions.at(0));
     }
-    remember(first, second, sound);
-    return sound;
+    remember(first, second, step);
+    return step;
 }
 
-std::optional<bool> LineGlyphs::recalled(QChar first, QChar second) const
+qreal LineGlyphs::recalled(QChar first, QChar second) const
 {
-    if (first.unicode() < tableSize && second.unicode() < tableSize) {
-        const qint8 known = asciiPairs[first.unicode() * tableSize + second.unicode()];
-        return known < 0 ? std::nullopt : std::optional<bool>(known);
-    }
-    const auto found = pairs.constFind(pairKey(first, second));
-    return found == pairs.constEnd() ? std::nullopt : std::optional<bool>(*found);
-}
-
-// A pair found unsound once stays so.
-void LineGlyphs::remember(QChar first, QChar second, bool sound)
-{
-    sound = sound && recalled(first, second).value_or(true);
     if (first.unicode() < tableSize && second.unicode() < tableSize)
-        asciiPairs[first.unicode() * tableSize + second.unicode()] = qint8(sound);
-    else
-        pairs.insert(pairKey(first, second), sound);
+        return asciiSteps[first.unicode() * tableSize + second.unicode()];
+    return steps.value(pairKey(first, second), unknown);
 }
 
-// Whether the layout put two glyphs as they are alone, the second one advance after the first.
-bool LineGlyphs::agree(const Glyph &first, const Glyph &second, quint32 firstIndex, quint32 secondIndex,
-                       const QPointF &step) const
+// A pair laid out differently in two places is left to the full layout.
+void LineGlyphs::remember(QChar first, QChar second, qreal step)
 {
-    return first.alone && second.alone && first.index == firstIndex && second.index == secondIndex
-        && step == QPointF(first.advance, 0);
+    const qreal before = recalled(first, second);
+    if (!qIsNaN(before) && before != step)
+        step = unsound;
+    if (first.unicode() < tableSize && second.unicode() < tableSize)
+        asciiSteps[first.unicode() * tableSize + second.unicode()] = step;
+    else
+        steps.insert(pairKey(first, second), step);
+}
+
+// The step the layout put between two glyphs, when they are those of the two characters alone
+// on one baseline.
+qreal LineGlyphs::checkedStep(QChar first, QChar second, quint32 firstIndex, quint32 secondIndex, const QPointF &step)
+{
+    const Glyph one = glyphOf(first);
+    const Glyph other = glyphOf(second);
+    const bool sound = one.alone && other.alone && one.index == firstIndex && other.index == secondIndex && step.y() == 0;
+    return sound ? step.x() : unsound;
 }

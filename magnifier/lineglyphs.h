@@ -6,7 +6,7 @@
 #include <QRawFont>
 #include <QVector>
 
-#include <optional>
+#include <limits>
 #include <vector>
 
 class QGlyphRun;
@@ -29,10 +29,11 @@ struct GlyphLine
 };
 
 // Lays one left-to-right line out in a font as the toolkit's text layout does, without shaping
-// each new text: a line made of characters whose every adjacent pair the layout puts side by
-// side, each at its own advance (no kerning, ligature or fallback font between them), is placed
-// from glyphs and advances kept per character. Each character and pair is checked once against
-// the toolkit's layout; a text with any other pair is left to the caller's full layout.
+// each new text: a line made of characters that the layout shows each as one glyph of the font,
+// a pair of them as the same two glyphs one step apart (kerning included: no ligature, fallback
+// font or vertical shift between them), is placed from the glyphs and steps it keeps per
+// character and pair. Each character and pair is checked once against the toolkit's layout; a
+// text with any other pair is left to the caller's full layout.
 class LineGlyphs
 {
 public:
@@ -42,8 +43,8 @@ public:
     // layout instead of one per pair met.
     void learn(const QString &characters);
 
-    // Places the glyphs of `text` in `line`; false, leaving `line` as it was, when the text
-    // needs the full layout.
+    // Places the glyphs of `text` in `line`, reusing its storage; false, leaving `line`
+    // meaningless, when the text needs the full layout.
     bool lay(const QString &text, GlyphLine &line);
 
     // The glyphs of `line` that may paint within `span`, as a run to draw.
@@ -57,26 +58,28 @@ private:
     struct Glyph
     {
         quint32 index = 0;
-        qreal advance = 0;
         InkSpan ink; // from the glyph's origin, with room to spare for its rendering
-        bool alone = false; // laid out as a glyph of this font, at its own advance
+        bool alone = false; // laid out as one glyph of this font
         bool known = false;
     };
+    // How far a pair's second glyph lies from its first (pixels); infinite when the pair is
+    // not two glyphs side by side; not a number while not checked yet.
+    static constexpr qreal unsound = std::numeric_limits<qreal>::infinity();
+    static constexpr qreal unknown = std::numeric_limits<qreal>::quiet_NaN();
     // ASCII, nearly all the texts such a line shows, is kept in tables; other characters in hashes.
     static constexpr ushort tableSize = 128;
 
     Glyph glyphOf(QChar c);
     Glyph measured(QChar c) const;
-    bool sideBySide(QChar first, QChar second);
-    std::optional<bool> recalled(QChar first, QChar second) const;
-    void remember(QChar first, QChar second, bool sound);
-    bool agree(const Glyph &first, const Glyph &second, quint32 firstIndex, quint32 secondIndex,
-               const QPointF &step) const;
+    qreal stepOf(QChar first, QChar second);
+    qreal recalled(QChar first, QChar second) const;
+    void remember(QChar first, QChar second, qreal step);
+    qreal checkedStep(QChar first, QChar second, quint32 firstIndex, quint32 secondIndex, const QPointF &step);
 
     QFont font;
     QRawFont rawFont;
     std::vector<Glyph> asciiGlyphs = std::vector<Glyph>(tableSize);
-    std::vector<qint8> asciiPairs = std::vector<qint8>(tableSize * tableSize, -1); // -1: not known yet
+    std::vector<qreal> asciiSteps = std::vector<qreal>(tableSize * tableSize, unknown);
     QHash<ushort, Glyph> glyphs;
-    QHash<quint32, bool> pairs;
+    QHash<quint32, qreal> steps;
 };

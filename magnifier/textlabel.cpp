@@ -50,7 +50,8 @@ void TextLabel::showLine(const QString &line)
     if (line == text())
         return;
     const bool shown = isVisible() && !background.isNull() && laidOut();
-    const GlyphLine before = laid;
+    std::swap(before, laid); // the storage of the line before that is laid out again
+    laidText = QString();
     setAttribute(Qt::WA_UpdatesDisabled); // the label would repaint all of itself
     setText(line);
     setAttribute(Qt::WA_UpdatesDisabled, false);

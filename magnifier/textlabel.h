@@ -45,6 +45,7 @@ private:
     QString characters;
     std::unique_ptr<LineGlyphs> glyphs; // for the font, as long as it stays
     GlyphLine laid;                     // the text, when placed glyph by glyph
+    GlyphLine before;                   // the text shown before
     QString laidText;
     bool laidWhole = false;
 };

@@ -277,7 +277,8 @@ private slots:
     {
         QFETCH(QString, text);
         VikaroProbe w;
-        QLabel *fast = w.hexLabel();
+        TextLabel *fast = w.hexLabel();
+        fast->setCharacters(text); // its pairs checked at once
         fast->show();
         fast->setText(text);
         const QImage drawn = w.window()->grab(fast->geometry()).toImage();
