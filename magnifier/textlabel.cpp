@@ -67,6 +67,7 @@ void TextLabel::showLine(const QString &line)
 void TextLabel::paintEvent(QPaintEvent *event)
 {
     keepBackground();
+    prepareGlyphs(); // at the first paint, empty, while the first tick still waits
     QPainter painter(this);
     painter.drawPixmap(0, 0, background);
     if (text().isEmpty())
@@ -82,16 +83,22 @@ void TextLabel::paintEvent(QPaintEvent *event)
 // Whether the text is placed glyph by glyph in `laid`, for the font as it is.
 bool TextLabel::laidOut()
 {
-    if (!glyphs) {
-        glyphs = std::make_unique<LineGlyphs>(font());
-        glyphs->learn(characters);
-        laidText = QString();
-    }
+    prepareGlyphs();
     if (laidText.isNull() || laidText != text()) {
         laidText = text();
         laidWhole = layoutDirection() == Qt::LeftToRight && glyphs->lay(laidText, laid);
     }
     return laidWhole;
+}
+
+// The glyphs of the characters expected, once per font.
+void TextLabel::prepareGlyphs()
+{
+    if (glyphs)
+        return;
+    glyphs = std::make_unique<LineGlyphs>(font());
+    glyphs->learn(characters);
+    laidText = QString();
 }
 
 // A change of style, palette, font or state may change what is beneath as well.

@@ -35,6 +35,7 @@ protected:
 
 private:
     void keepBackground();
+    void prepareGlyphs();
     bool laidOut();
     QPointF baselineStart() const;
 
