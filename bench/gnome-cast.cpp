@@ -6,6 +6,7 @@
 #include <spa/buffer/meta.h>
 #include <spa/param/video/format-utils.h>
 
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,7 +24,7 @@ struct Cast
 };
 
 std::vector<Cast> casts;
-int pointer[3] = {-1, 0, 0}; // stream, x, y
+std::array<int, 3> pointer = {-1, 0, 0}; // stream, x, y
 
 constexpr uint32_t cursorMetaSize(uint32_t side)
 {
@@ -57,7 +58,7 @@ void readBuffer(Cast &cast, const spa_buffer *buffer)
         spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
     const spa_point at = cursor && spa_meta_cursor_is_valid(cursor) ? cursor->position : spa_point{-1, -1};
     if (at.x >= 0 && at.y >= 0 && at.x < cast.width && at.y < cast.height)
-        pointer[0] = cast.index, pointer[1] = at.x, pointer[2] = at.y;
+        pointer = {cast.index, at.x, at.y};
     const spa_data &data = buffer->datas[0];
     if (!data.data || !data.chunk || data.chunk->size == 0 || cast.width <= 0)
         return;
