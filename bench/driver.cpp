@@ -1,10 +1,7 @@
-// vikaro_bench [--long S] PROGRAM: measures the magnifier PROGRAM beside the floor probe, as the
-// README's "Benchmarks" tells (with --long S, its memory every 30 s for S seconds instead), on
-// the X display in $DISPLAY, which should be a private Xvfb server: the bench paints the desktop,
-// moves the pointer and the focus. PROGRAM runs in the bench's environment (bench/run.sh gives
-// it fresh preferences). Its CPU time is its process's, all threads; its frames are its
-// per-frame debug lines. The floor probe, the least work a magnified frame can cost on X, runs
-// in a thread of its own on a connection of its own, and its CPU time is that thread's.
+// vikaro_bench [--long S] PROGRAM: the magnifier PROGRAM beside the floor probe, as the README's
+// "Benchmarks" tells, or with --long S its memory every 30 s for S seconds, on the X display in
+// $DISPLAY, a private Xvfb server whose desktop, pointer and focus the bench drives. PROGRAM's CPU
+// time is its process's, all threads; the floor probe's is that of its thread in the bench.
 
 #include "xdriver.h"
 
@@ -20,6 +17,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <future>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -30,30 +28,16 @@ using Clock = std::chrono::steady_clock;
 constexpr double seconds = 5; // each measure
 constexpr int rounds = 3;     // of each measure per desktop
 
-// Thrown to end the run, stopping the started program on the way out.
-struct Failure
-{
-    const char *why;
-};
-
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double cpuSeconds(clockid_t clock)
-{
-    timespec now{};
-    clock_gettime(clock, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 // A field of /proc/PID/status in kB, e.g. "VmHWM"; -1 once the process is gone.
 long statusKb(pid_t pid, const std::string &field)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
+    for (std::string line; std::getline(status, line);)
         if (line.compare(0, field.size() + 1, field + ":") == 0)
             return std::atol(line.c_str() + field.size() + 1);
     return -1;
@@ -80,14 +64,7 @@ struct Totals
 
 void printRow(const char *what, const Totals &t)
 {
-    std::printf("  %-32s %8.3f ms %7.1f fps %6ld frames %7.3f s CPU in %5.1f s\n", what, t.msPerFrame(),
-                double(t.frames) / t.elapsed, t.frames, t.cpu, t.elapsed);
-}
-
-void printPaused(const char *what, const Totals &t)
-{
-    std::printf("%-34s %9.5f CPU s/s (%ld frames, %.4f s CPU in %.1f s)\n", what, t.cpu / t.elapsed, t.frames,
-                t.cpu, t.elapsed);
+    std::printf("  %-32s %8.3f ms %7.1f fps\n", what, t.msPerFrame(), double(t.frames) / t.elapsed);
 }
 
 // 30 ms apart, like the magnifier: asks the server for the pointer, grabs the 57 x 57 square
@@ -98,24 +75,23 @@ public:
     FloorProbe() : c(x.connection), segment(xcb_generate_id(c))
     {
         if (!x.connected())
-            throw Failure{"no X display (set DISPLAY to a private Xvfb server)"};
+            throw std::runtime_error("no X display (set DISPLAY to a private Xvfb server)");
         const int id = shmget(IPC_PRIVATE, span * span * 4, IPC_CREAT | 0600);
         const void *attached = id < 0 ? nullptr : shmat(id, nullptr, SHM_RDONLY);
         xcb_generic_error_t *error = xcb_request_check(c, xcb_shm_attach_checked(c, segment, std::uint32_t(id), 0));
         shmctl(id, IPC_RMID, nullptr);
         if (error || !attached || attached == reinterpret_cast<void *>(-1))
-            throw Failure{"the floor probe needs MIT-SHM"};
+            throw std::runtime_error("the floor probe needs MIT-SHM");
         square = static_cast<const std::uint32_t *>(attached);
         frame(); // its pages touched before it is measured
     }
 
-    // `seconds` of frames 30 ms apart, in the CPU time of the thread that runs them.
+    // `seconds` of frames, in the CPU time of the thread that runs them.
     Totals measure()
     {
         const double cpu0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-        const Clock::time_point start = Clock::now();
         Totals t{0, seconds, 0};
-        for (; secondsSince(start) < seconds; ++t.frames) {
+        for (const Clock::time_point start = Clock::now(); secondsSince(start) < seconds; ++t.frames) {
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
             frame();
         }
@@ -183,12 +159,11 @@ public:
             std::perror(path);
             _exit(127);
         }
-        if (!sampling())
-            throw Failure{"the program does not sample"};
+        awaitFrame("the program does not sample");
         firstFrame = secondsSince(started);
         window = x.focusedWindow(place);
         if (!window)
-            throw Failure{"the program's window does not have the focus"};
+            throw std::runtime_error("the program's window does not have the focus");
         beside = x.areaBeside(place.x, place.width);
         drive(1); // warm-up
         std::printf("Vikaro benchmark: Xvfb %dx%d, pointer moving beside the window\n", x.width(), x.height());
@@ -229,7 +204,7 @@ public:
     {
         for (int at = 0; at <= length; at += 30) {
             if (statusKb(pid, "VmRSS") < 0)
-                throw Failure{"the program ended early"};
+                throw std::runtime_error("the program ended early");
             std::printf("%5d s  VmRSS %7ld kB  VmHWM %7ld kB  %7ld frames\n", at, statusKb(pid, "VmRSS"),
                         statusKb(pid, "VmHWM"), frames());
             std::fflush(stdout);
@@ -257,21 +232,26 @@ private:
         return {cpuSeconds(clock) - cpu0, secondsSince(start), frames() - frames0};
     }
 
+    static void printPaused(const char *what, const Totals &t)
+    {
+        std::printf("%-34s %9.5f CPU s/s (%ld frames)\n", what, t.cpu / t.elapsed, t.frames);
+    }
+
     void resumeSampling()
     {
         x.focus(window);
-        if (!sampling())
-            throw Failure{"the program does not sample again after taking the focus back"};
+        awaitFrame("the program does not sample again after taking the focus back");
     }
 
     // Waits up to 3 seconds for a frame after those seen so far.
-    bool sampling()
+    void awaitFrame(const char *otherwise)
     {
         const long before = frames();
-        const Clock::time_point start = Clock::now();
-        while (frames() == before && secondsSince(start) < 3)
+        for (const Clock::time_point start = Clock::now(); frames() == before;) {
+            if (secondsSince(start) > 3)
+                throw std::runtime_error(otherwise);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return frames() > before;
+        }
     }
 
     // Counts the frames written since it last looked.
@@ -320,9 +300,9 @@ int main(int argc, char *argv[])
         bench.measureScene(true, "Patterned desktop (a new colour under the pointer every frame)");
         bench.measurePaused();
         return 0;
-    } catch (const Failure &failure) {
+    } catch (const std::exception &failure) { // the bench, gone, has stopped the program
         std::fflush(stdout);
-        std::fprintf(stderr, "vikaro_bench: %s\n", failure.why);
+        std::fprintf(stderr, "vikaro_bench: %s\n", failure.what());
         return 1;
     }
 }

@@ -1,14 +1,13 @@
 // gnome-cast NODE...: the compositor's side of gnome-check.sh. Follows its screen-cast streams
-// NODE... (pictures in shared memory, the pointer as metadata) and prints "at I X Y RRGGBB" after
-// each buffer once the pointer is known: the real pointer at X,Y of stream I (its device pixels),
-// the pixel there in that stream's newest picture ("none" before the first).
+// NODE... (pictures in shared memory, the pointer as metadata) and prints "I X Y RRGGBB" after
+// each buffer once the pointer is known: the real pointer at X,Y of stream I (its device
+// pixels), the pixel there in that stream's newest picture ("none" before the first).
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
 #include <spa/param/video/format-utils.h>
 
 #include <array>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,10 @@ struct Cast
 {
     int index = 0;
     pw_stream *stream = nullptr;
-    spa_hook listener = {};
     int width = 0;
     int height = 0;
-    std::vector<uint32_t> picture; // the newest one, width x height, 0xxxRRGGBB
+    uint64_t stride = 0;
+    std::vector<uint8_t> picture; // the newest one: `height` rows of `stride` bytes, BGRx pixels
 };
 
 std::vector<Cast> casts;
@@ -66,10 +65,9 @@ void readBuffer(Cast &cast, const spa_buffer *buffer)
     const uint64_t stride = uint32_t(data.chunk->stride), offset = data.chunk->offset;
     if (stride < uint64_t(cast.width) * 4 || offset + stride * uint64_t(cast.height) > data.maxsize)
         return;
-    cast.picture.resize(size_t(cast.width) * size_t(cast.height));
-    for (int y = 0; y < cast.height; ++y)
-        std::memcpy(&cast.picture[size_t(y) * size_t(cast.width)],
-                    static_cast<const uint8_t *>(data.data) + offset + stride * uint64_t(y), size_t(cast.width) * 4);
+    const auto *rows = static_cast<const uint8_t *>(data.data) + offset;
+    cast.picture.assign(rows, rows + stride * uint64_t(cast.height));
+    cast.stride = stride;
 }
 
 void onProcess(void *data)
@@ -83,35 +81,30 @@ void onProcess(void *data)
     if (pointer[0] < 0)
         return;
     const Cast &under = casts[size_t(pointer[0])];
+    const uint64_t at = uint64_t(pointer[2]) * under.stride + uint64_t(pointer[1]) * 4;
     char colour[8] = "none";
-    if (!under.picture.empty())
-        std::snprintf(colour, sizeof colour, "%06X",
-                      under.picture[size_t(pointer[2]) * size_t(under.width) + size_t(pointer[1])] & 0xFFFFFFu);
-    std::printf("at %d %d %d %s\n", pointer[0], pointer[1], pointer[2], colour);
+    if (at + 3 < under.picture.size()) // none while a new size's first picture is awaited
+        std::snprintf(colour, sizeof colour, "%02X%02X%02X", under.picture[at + 2], under.picture[at + 1],
+                      under.picture[at]);
+    std::printf("%d %d %d %s\n", pointer[0], pointer[1], pointer[2], colour);
     std::fflush(stdout);
 }
 
-bool connectCast(pw_core *core, Cast &cast, uint32_t node)
+bool connectCast(pw_loop *loop, Cast &cast, uint32_t node)
 {
     static pw_stream_events events = {};
     events.version = PW_VERSION_STREAM_EVENTS;
     events.param_changed = onParamChanged;
     events.process = onProcess;
-    cast.stream = pw_stream_new(core, "gnome-check", nullptr);
-    if (!cast.stream)
-        return false;
-    pw_stream_add_listener(cast.stream, &cast.listener, &events, &cast);
+    cast.stream = pw_stream_new_simple(loop, "gnome-check", nullptr, &events, &cast);
     uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
-    const spa_rectangle least = SPA_RECTANGLE(1, 1), most = SPA_RECTANGLE(16384, 16384), usual = SPA_RECTANGLE(1280, 800);
     const spa_pod *format = static_cast<const spa_pod *>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
         SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-        SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA),
-        SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&usual, &least, &most)));
-    return pw_stream_connect(cast.stream, PW_DIRECTION_INPUT, node,
-                             pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), &format,
-                             1) == 0;
+        SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA)));
+    const auto flags = pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS);
+    return cast.stream && pw_stream_connect(cast.stream, PW_DIRECTION_INPUT, node, flags, &format, 1) == 0;
 }
 
 } // namespace
@@ -120,13 +113,11 @@ int main(int argc, char **argv)
 {
     pw_init(&argc, &argv);
     pw_main_loop *loop = pw_main_loop_new(nullptr);
-    pw_context *context = pw_context_new(pw_main_loop_get_loop(loop), nullptr, 0);
-    pw_core *core = pw_context_connect(context, nullptr, 0);
     casts.resize(size_t(argc - 1));
-    for (int i = 1; i < argc; ++i) {
-        casts[size_t(i - 1)].index = i - 1;
-        if (!core || !connectCast(core, casts[size_t(i - 1)], uint32_t(std::stoul(argv[i])))) {
-            std::fprintf(stderr, "gnome-cast: stream %s would not connect\n", argv[i]);
+    for (int i = 0; i < argc - 1; ++i) {
+        casts[size_t(i)].index = i;
+        if (!connectCast(pw_main_loop_get_loop(loop), casts[size_t(i)], uint32_t(std::stoul(argv[i + 1])))) {
+            std::fprintf(stderr, "gnome-cast: stream %s would not connect\n", argv[i + 1]);
             return 1;
         }
     }

@@ -1,6 +1,9 @@
 #!/usr/bin/python3
-"""The desktop side of gnome-check.sh, run inside its headless GNOME session:
-gnome-helper.py layout SCALE... | pattern | consent SECONDS | check CAST MAGLOG X,Y,W,H (see run_*)."""
+"""gnome-helper.py session WORK BUILD RUN | pattern: gnome-check.sh's side, as its user: one session
+(run_session), or the windows that show its pattern."""
+import functools
+import glob
+import os
 import re
 import subprocess
 import sys
@@ -21,7 +24,8 @@ WAIT = 10.0  # seconds any one condition may take on a loaded machine
 # evdev codes (keysyms sent to the compositor do not reach XWayland windows) and the step each makes
 KEYS = {'Right': (106, 1, 0), 'Down': (108, 0, 1)}
 KEY_LEFTSHIFT, BTN_LEFT = 42, 0x110
-RD, SC = 'org.gnome.Mutter.RemoteDesktop', 'org.gnome.Mutter.ScreenCast'
+RD, SC, SHELL = 'org.gnome.Mutter.RemoteDesktop', 'org.gnome.Mutter.ScreenCast', 'org.gnome.Shell'
+CONFIG, PROPERTIES = 'org.gnome.Mutter.DisplayConfig', 'org.freedesktop.DBus.Properties'
 
 # One row: the real pointer goes to X,Y of monitor M (its device pixels; negative ones count from
 # the right or bottom edge) and the magnifier must show the true pixel there; then KEY pressed in
@@ -41,14 +45,22 @@ ROWS = [
 
 Monitor = namedtuple('Monitor', 'connector mode x y width height device_width device_height scales')
 
-# What the compositor answers, checked before it is read; the other methods answer nothing.
+# What the compositor and the bus answer, checked before it is read; the other methods answer nothing.
 REPLIES = {'GetCurrentState': '(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})',
-           'CreateSession': '(o)', 'RecordMonitor': '(o)', 'Get': '(v)'}
+           'CreateSession': '(o)', 'RecordMonitor': '(o)', 'Get': '(v)', 'NameHasOwner': '(b)'}
 
 
-def pattern(x, y):
-    """0xRRGGBB at (x, y) (ints or numpy arrays): every pixel of a 4096x4096 field differs."""
-    return ((x & 255) << 16) | ((y & 255) << 8) | ((x >> 8) << 4) | (y >> 8)
+def say(text):
+    print('gnome-check: ' + text)
+
+
+def read(path):
+    with open(path, errors='replace') as file:
+        return file.read()
+
+
+def output(*command):
+    return subprocess.run(command, capture_output=True, text=True).stdout
 
 
 def wait_for(condition, seconds=WAIT):
@@ -61,18 +73,39 @@ def wait_for(condition, seconds=WAIT):
     return value
 
 
-def call(bus, name, path, method, args=None, iface=None):
+@functools.cache
+def session_bus():
+    """Kept open once it answers: the compositor ends the sessions of a connection that closes."""
+    return Gio.bus_get_sync(Gio.BusType.SESSION)
+
+
+def call(name, path, method, args=None, iface=None):
     reply = GLib.VariantType(REPLIES.get(method, '()'))
-    return bus.call_sync(name, path, iface or name, method, args, reply, 0, 20000, None).unpack()
+    return session_bus().call_sync(name, path, iface or name, method, args, reply, 0, 20000, None).unpack()
 
 
-def monitors(bus):
+def owned(name):
+    """Whether `name` is on the session bus; False while there is no bus yet."""
+    try:
+        return call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'NameHasOwner', GLib.Variant('(s)', (name,)))[0]
+    except GLib.Error:
+        return False
+
+
+def start(name, ready, *command, seconds=2 * WAIT, **env):
+    """Starts `command` logging to NAME.log and waits until ready() holds. gnome-check.sh ends it."""
+    with open(name + '.log', 'w') as log:
+        process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT, env=dict(os.environ, **env))
+    if not wait_for(ready, seconds):
+        sys.exit('gnome-check: %s did not come up; its log ends:\n%s' % (name, read(name + '.log')[-500:]))
+    return process
+
+
+def monitors():
     """The serial of the configuration and the monitors left to right: place and size in layout
     units (logical pixels in the logical layout mode, else device pixels), device size, scales."""
-    name = 'org.gnome.Mutter.DisplayConfig'
-    serial, physical, logical, properties = call(bus, name, '/org/gnome/Mutter/DisplayConfig', 'GetCurrentState')
-    modes = {output[0]: mode for output, output_modes, _ in physical for mode in output_modes
-             if mode[6].get('is-current')}
+    serial, physical, logical, properties = call(CONFIG, '/org/gnome/Mutter/DisplayConfig', 'GetCurrentState')
+    modes = {out[0]: mode for out, out_modes, _ in physical for mode in out_modes if mode[6].get('is-current')}
     found = []
     for x, y, scale, _rotation, _primary, outputs, _ in logical:
         mode_id, width, height, _rate, _preferred, scales, _ = modes[outputs[0][0]]
@@ -81,43 +114,42 @@ def monitors(bus):
     return serial, sorted(found, key=lambda m: m.x)
 
 
-def run_layout(*wanted):
-    """Gives the monitors, left to right, the scales nearest those wanted."""
-    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-    serial, found = monitors(bus)
+def set_scales(wanted):
+    """Gives the monitors, left to right, the scales nearest those wanted, until the session ends."""
+    serial, found = monitors()
     x, config = 0, []
-    for index, (monitor, scale) in enumerate(zip(found, map(float, wanted))):
+    for index, (monitor, scale) in enumerate(zip(found, wanted)):
         scale = min(monitor.scales, key=lambda s: abs(s - scale))
         config.append((x, 0, scale, 0, index == 0, [(monitor.connector, monitor.mode, {})]))
         x += round(monitor.device_width / scale)
-    call(bus, 'org.gnome.Mutter.DisplayConfig', '/org/gnome/Mutter/DisplayConfig', 'ApplyMonitorsConfig',
-         GLib.Variant('(uua(iiduba(ssa{sv}))a{sv})', (serial, 1, config, {})))  # 1: until the session ends
+    call(CONFIG, '/org/gnome/Mutter/DisplayConfig', 'ApplyMonitorsConfig',
+         GLib.Variant('(uua(iiduba(ssa{sv}))a{sv})', (serial, 1, config, {})))
 
 
 def run_pattern():
-    """A full-screen window on each monitor showing pattern() in its buffer pixels (device pixels at
-    whole scales), running on from one monitor to the next; prints "ready" once all are drawn."""
+    """A full-screen window on each monitor showing, in its buffer pixels (device pixels at whole
+    scales), a pattern whose every pixel differs from its neighbours, running on from one
+    monitor to the next; prints "ready" once all are drawn."""
     import cairo
     import numpy
     from gi.repository import Gtk, Gdk  # Gtk first: it brings the Gdk of its own version
     display, drawn, left = Gdk.Display.get_default(), set(), 0
-    count = display.get_n_monitors()
 
     def on_draw(widget, cr, surface, size, number):
         cr.set_source_surface(surface, 0, 0)
         cr.get_source().set_filter(cairo.FILTER_NEAREST)
         cr.paint()
-        shown = widget.get_allocated_width(), widget.get_allocated_height(), widget.get_scale_factor()
-        if shown == size and number not in drawn:
+        if (widget.get_allocated_width(), widget.get_allocated_height(), widget.get_scale_factor()) == size:
             drawn.add(number)
-            print('ready' if len(drawn) == count else 'drawn', flush=True)
+            if len(drawn) == display.get_n_monitors():
+                print('ready', flush=True)
         return True
 
-    for number in sorted(range(count), key=lambda i: display.get_monitor(i).get_geometry().x):
+    for number in sorted(range(display.get_n_monitors()), key=lambda i: display.get_monitor(i).get_geometry().x):
         area, scale = display.get_monitor(number).get_geometry(), display.get_monitor(number).get_scale_factor()
         width, height = area.width * scale, area.height * scale
-        pixels = pattern(numpy.arange(left, left + width, dtype=numpy.uint32)[None, :],
-                         numpy.arange(height, dtype=numpy.uint32)[:, None]).astype('<u4')
+        x, y = numpy.arange(left, left + width, dtype=numpy.uint32), numpy.arange(height, dtype=numpy.uint32)[:, None]
+        pixels = ((x & 255) << 16 | (y & 255) << 8 | (x >> 8) << 4 | y >> 8).astype('<u4')  # unique up to 4096
         surface = cairo.ImageSurface.create_for_data(memoryview(pixels), cairo.FORMAT_RGB24, width, height, width * 4)
         surface.set_device_scale(scale, scale)
         window = Gtk.Window(title='vikaro pattern')
@@ -138,23 +170,22 @@ def accessibles(node, depth=0):
 
 def dialog_controls():
     """(Share button, remote interaction switch, lists) of the portal's dialog, or None."""
-    switches = (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON, getattr(Atspi.Role, 'SWITCH', Atspi.Role.CHECK_BOX))
     desktop = Atspi.get_desktop(0)
     for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
         nodes = [(n, n.get_name() or '', n.get_role()) for n in accessibles(app) if 'portal' in (app.get_name() or '')]
         share = [node for node, name, role in nodes if role == Atspi.Role.PUSH_BUTTON and 'Share' in name.split()]
-        remote = [node for node, name, role in nodes if 'remote interaction' in name.lower() and role in switches]
+        remote = [node for node, name, role in nodes if 'remote interaction' in name.lower()
+                  and role in (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON)]
         if share and remote:
             return share[0], remote[0], [node for node, _name, role in nodes if role == Atspi.Role.LIST]
     return None
 
 
-def run_consent(seconds):
+def consent():
     """Answers the sharing dialog: every monitor, remote interaction on, Share."""
-    controls = wait_for(dialog_controls, float(seconds))
+    controls = wait_for(dialog_controls, 30)
     if not controls:
-        print('consent: no sharing dialog appeared', flush=True)
-        return 1
+        return 'no sharing dialog appeared'
     share, remote, lists = controls
 
     def checked():
@@ -169,8 +200,7 @@ def run_consent(seconds):
             for i in range(len(names)):
                 selection.select_child(i)
     share.get_action_iface().do_action(0)
-    print('consent: shared, remote interaction', 'on' if checked() else 'off', flush=True)
-    return 0
+    return 'shared, remote interaction ' + ('on' if checked() else 'off')
 
 
 class Desktop:
@@ -179,22 +209,20 @@ class Desktop:
     true pixels (the pictures). Points are (monitor, x, y) in device pixels."""
 
     def __init__(self, cast_program):
-        self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-        self.monitors = monitors(self.bus)[1]
-        self.session = call(self.bus, RD, '/org/gnome/Mutter/RemoteDesktop', 'CreateSession')[0]
-        session_id = call(self.bus, RD, self.session, 'Get', GLib.Variant('(ss)', (RD + '.Session', 'SessionId')),
-                          'org.freedesktop.DBus.Properties')[0]
-        cast = call(self.bus, SC, '/org/gnome/Mutter/ScreenCast', 'CreateSession',
+        self.monitors = monitors()[1]
+        self.session = call(RD, '/org/gnome/Mutter/RemoteDesktop', 'CreateSession')[0]
+        session_id = call(RD, self.session, 'Get', GLib.Variant('(ss)', (RD + '.Session', 'SessionId')), PROPERTIES)[0]
+        cast = call(SC, '/org/gnome/Mutter/ScreenCast', 'CreateSession',
                     GLib.Variant('(a{sv})', ({'remote-desktop-session-id': GLib.Variant('s', session_id)},)))[0]
         metadata = {'cursor-mode': GLib.Variant('u', 2)}
-        self.streams = [call(self.bus, SC, cast, 'RecordMonitor', GLib.Variant('(sa{sv})', (m.connector, metadata)),
+        self.streams = [call(SC, cast, 'RecordMonitor', GLib.Variant('(sa{sv})', (m.connector, metadata)),
                              SC + '.Session')[0] for m in self.monitors]
         nodes = {}
 
         def on_added(_bus, _sender, path, _iface, _signal, args):
             if args.get_type_string() == '(u)':
                 nodes[path] = args[0]
-        self.bus.signal_subscribe(SC, SC + '.Stream', 'PipeWireStreamAdded', None, None, 0, on_added)
+        session_bus().signal_subscribe(SC, SC + '.Stream', 'PipeWireStreamAdded', None, None, 0, on_added)
         self.remote('Start')
         wait_for(lambda: len(nodes) == len(self.streams))
         self.cast = subprocess.Popen([cast_program] + [str(nodes.get(s, 0)) for s in self.streams],
@@ -204,11 +232,11 @@ class Desktop:
 
     def listen(self):
         for line in self.cast.stdout:
-            _at, index, x, y, colour = line.split()
+            index, x, y, colour = line.split()
             self.seen = (int(index), int(x), int(y)), None if colour == 'none' else int(colour, 16)
 
     def remote(self, method, args=None):
-        return call(self.bus, RD, self.session, method, args, RD + '.Session')
+        return call(RD, self.session, method, args, RD + '.Session')
 
     def move(self, point):
         """Tried again until seen: the compositor drops what comes before its virtual pointer is ready."""
@@ -241,37 +269,27 @@ class Desktop:
         return [(index + 1, 0, y), self.to_device(self.monitors[index + 1].x, self.to_layout(point)[1])]
 
 
-def magnifier_log(maglog, text=None):
-    """How often `text` is in the log; without it, the colour of the newest tick (its line shows
-    the colour, then its 4-bit reduction)."""
-    with open(maglog, errors='replace') as log:
-        content = log.read()
+def magnifier_log(text=None):
+    """How often `text` is in the magnifier's log; without it, the colour of the newest tick (its
+    line shows the colour, then its 4-bit reduction)."""
+    content = read('vikaro.log')
     if text:
         return content.count(text)
     found = re.findall(r'^"QLabel\{background:#([0-9A-Fa-f]{6});\}"', content, re.M)
     return int(found[-1], 16) if found else None
 
 
-def settle(desk, maglog, label, wanted):
+def settle(desk, label, wanted):
     """Waits for the real pointer at one of `wanted` and the magnifier showing the true pixel
     there, then a few ticks more (the pointer must stay); prints the row."""
-    wait_for(lambda: desk.seen[0] in wanted and magnifier_log(maglog) == desk.seen[1])
-    ticks = magnifier_log(maglog, 'background:#')
-    wait_for(lambda: magnifier_log(maglog, 'background:#') >= ticks + 20, 2)  # 2 a tick
-    (real, truth), shown = desk.seen, magnifier_log(maglog)
+    wait_for(lambda: desk.seen[0] in wanted and magnifier_log() == desk.seen[1])
+    ticks = magnifier_log('background:#')
+    wait_for(lambda: magnifier_log('background:#') >= ticks + 20, 2)  # 2 a tick
+    (real, truth), shown = desk.seen, magnifier_log()
     fine = real in wanted and truth is not None and shown == truth
     print('%-20s pointer %-12s real %-12s true %-7s shown %-7s %s' % (
-        label, '%d:%d,%d' % wanted[0], '%d:%d,%d' % real if real else '?', '#%06X' % truth if truth is not None else '?',
-        '#%06X' % shown if shown is not None else 'nothing', 'ok' if fine else 'FAIL'), flush=True)
-    return fine
-
-
-def check_row(desk, maglog, point, label, key):
-    desk.move(point)
-    fine = settle(desk, maglog, label, [point])
-    if key:
-        desk.press('NotifyKeyboardKeycode', KEYS[key][0])
-        fine = settle(desk, maglog, '  then ' + key, desk.steps(point, key)) and fine
+        label, '%d:%d,%d' % wanted[0], '%d:%d,%d' % real if real else '?', '?' if truth is None else '#%06X' % truth,
+        'nothing' if shown is None else '#%06X' % shown, 'ok' if fine else 'FAIL'))
     return fine
 
 
@@ -292,7 +310,7 @@ def rows_for(desk, avoid):
     return chosen
 
 
-def focus_magnifier(desk, maglog, avoid, away):
+def focus_magnifier(desk, avoid, away):
     """Clicks the magnifier's title bar (it samples only while it has the focus), leaves the
     pointer at `away` and makes sure keys reach the magnifier."""
     desk.move(desk.to_device(avoid[0] + 20, avoid[1] - 15))
@@ -301,26 +319,98 @@ def focus_magnifier(desk, maglog, avoid, away):
     # The compositor drops the first key of a new virtual keyboard; Shift alone moves nothing and
     # the magnifier logs keys it leaves alone, so it shows when keys arrive.
     for _ in range(int(WAIT)):
-        keys = magnifier_log(maglog, '---key = ')
+        keys = magnifier_log('---key = ')
         desk.press('NotifyKeyboardKeycode', KEY_LEFTSHIFT)
-        if wait_for(lambda: magnifier_log(maglog, '---key = ') > keys, 1.0):
+        if wait_for(lambda: magnifier_log('---key = ') > keys, 1.0):
             return
-    print('check: keys pressed do not reach the magnifier', flush=True)
+    print('check: keys pressed do not reach the magnifier')
 
 
-def run_check(cast_program, maglog, geometry):
-    """The ROWS against the magnifier logging to `maglog`, its window at X,Y,W,H on XWayland's
-    root; `cast_program` is the built gnome-cast."""
+def check(cast_program, window):
+    """The ROWS against the magnifier, its window at X,Y,W,H on XWayland's root (without the frame)."""
     desk = Desktop(cast_program)
-    avoid = [int(v) for v in geometry.split(',')]
-    rows = rows_for(desk, avoid)
-    focus_magnifier(desk, maglog, avoid, rows[0][0])
-    results = [check_row(desk, maglog, *row) for row in rows]
-    print('check: %d of %d rows ok' % (sum(results), len(results)), flush=True)
+    rows = rows_for(desk, window)
+    focus_magnifier(desk, window, rows[0][0])
+    results = []
+    for point, label, key in rows:
+        desk.move(point)
+        results.append(settle(desk, label, [point]))
+        if key:
+            desk.press('NotifyKeyboardKeycode', KEYS[key][0])
+            results[-1] = settle(desk, '  then ' + key, desk.steps(point, key)) and results[-1]
+    print('check: %d of %d rows ok' % (sum(results), len(results)))
     desk.cast.terminate()
-    return 0 if all(results) else 1
+    return all(results)
+
+
+def desktop(mode, layout):
+    """The shell with the monitors at their scales and its XWayland (DISPLAY and XAUTHORITY from
+    its log and runtime folder); the pattern, shown once the overview the shell opens at start is
+    closed. The portals start when the magnifier first calls them, as in a user's session."""
+    sizes, _, scales = zip(*(m.partition('@') for m in layout.split(',')))
+    start('shell', lambda: 'Using public X11 display' in read('shell.log') and owned(SHELL), 'nice', '-n', '5',
+          'gnome-shell', '--headless', '--wayland', '--wayland-display', 'wayland-0',
+          *[arg for size in sizes for arg in ('--virtual-monitor', size)], seconds=60)
+    os.environ['DISPLAY'] = re.search(r'Using public X11 display (:\d+)', read('shell.log')).group(1)
+    os.environ['XAUTHORITY'] = glob.glob(os.environ['XDG_RUNTIME_DIR'] + '/.mutter-Xwaylandauth.*')[0]
+    # A wedged XWayland accepts connections and never answers: every attempt is bounded.
+    if not wait_for(lambda: subprocess.run(['timeout', '5', 'xdpyinfo'], capture_output=True).returncode == 0):
+        sys.exit('gnome-check: XWayland does not answer')
+    if mode != 'physical':
+        set_scales([float(scale or 1) for scale in scales])
+    start('pattern', lambda: 'ready' in read('pattern.log'), sys.executable, __file__, 'pattern', seconds=60,
+          GDK_BACKEND='wayland')
+    overview = (SHELL, 'OverviewActive')
+    call(SHELL, '/org/gnome/Shell', 'Set', GLib.Variant('(ssv)', overview + (GLib.Variant('b', False),)), PROPERTIES)
+    wait_for(lambda: not call(SHELL, '/org/gnome/Shell', 'Get', GLib.Variant('(ss)', overview), PROPERTIES)[0])
+
+
+def magnifier(build, cast_program):
+    """The magnifier as a user starts it, its dialog answered Share with remote interaction on;
+    the ROWS against its window."""
+    pid = start('vikaro', lambda: True, build + '/vikaro', QT_LOGGING_RULES='default.debug=true').pid
+    say('consent: ' + consent())
+    ids = wait_for(lambda: output('xdotool', 'search', '--onlyvisible', '--pid', str(pid)).split(), 30)
+    if not ids:
+        sys.exit('gnome-check: the magnifier showed no window')
+    info = output('xwininfo', '-id', ids[0])
+    window = [int(re.search(key + r':\s*(-?\d+)', info).group(1))
+              for key in ('Absolute upper-left X', 'Absolute upper-left Y', 'Width', 'Height')]
+    say('magnifier window at %d,%d,%d,%d' % tuple(window))
+    fine = check(cast_program, window)
+    said = ''.join('\n    ' + line for line in read('vikaro.log').splitlines() if line.startswith('vikaro: '))
+    say('what the magnifier said on standard error:' + (said or ' nothing'))
+    return fine
+
+
+def run_session(work, build, run):
+    """One session in folder WORK, which the check's user owns, gnome-cast built beside it: the
+    settings (the layout mode; no banners over the pattern, such as "Screen Lock disabled": there
+    is no display manager here), the bus, PipeWire, the desktop, the magnifier. The bus stands in
+    for the system bus too: the shell asks that for logind and the like, and copes with no answer."""
+    mode, layout = run.split(':')
+    os.makedirs(work + '/run', 0o700)
+    os.makedirs(work + '/home/.config/glib-2.0/settings')
+    os.chdir(work)
+    with open('home/.config/glib-2.0/settings/keyfile', 'w') as keyfile:
+        keyfile.write('[org/gnome/desktop/notifications]\nshow-banners=false\n[org/gnome/mutter]\n'
+                      'experimental-features=%s\n' % ('[]' if mode == 'physical' else "['scale-monitor-framebuffer']"))
+    address = 'unix:path=%s/run/bus' % work
+    os.environ.update(HOME=work + '/home', XDG_RUNTIME_DIR=work + '/run', GSETTINGS_BACKEND='keyfile',
+                      WAYLAND_DISPLAY='wayland-0', XDG_CURRENT_DESKTOP='GNOME', XDG_SESSION_TYPE='wayland',
+                      XDG_SESSION_DESKTOP='gnome', DBUS_SESSION_BUS_ADDRESS=address, DBUS_SYSTEM_BUS_ADDRESS=address)
+    start('bus', lambda: owned('org.freedesktop.DBus'), 'dbus-daemon', '--session', '--nofork', '--address=' + address)
+    start('pipewire', lambda: os.path.exists('run/pipewire-0'), 'pipewire')
+    start('wireplumber', lambda: 'WirePlumber' in output('pw-cli', 'ls', 'Client'), 'wireplumber')
+    desktop(mode, layout)
+    return magnifier(build, os.path.dirname(work) + '/gnome-cast')
 
 
 if __name__ == '__main__':
-    command = globals().get('run_' + sys.argv[1]) if sys.argv[1:] else None
-    sys.exit(command(*sys.argv[2:]) if command else print(__doc__) or 2)
+    sys.stdout.reconfigure(line_buffering=True)
+    if sys.argv[1:] == ['pattern']:
+        run_pattern()
+    elif sys.argv[1:2] == ['session'] and len(sys.argv) == 5:
+        sys.exit(0 if run_session(*sys.argv[2:]) else 1)
+    else:
+        sys.exit(__doc__)

@@ -1,20 +1,14 @@
-// vikaro_phases [TICKS] [--count]: where a sampling tick goes, on the X display in $DISPLAY (a
-// private Xvfb server: it paints the desktop and moves the pointer). It starts as the program
-// does; then on the server's black root and on a pattern, TICKS times each (200 by default),
-// 30 ms apart, it moves the pointer beside the window and times the window's own tick steps one
-// by one in process CPU time, then whole ticks; it prints mean microseconds per tick.
-// With --count, only whole ticks with their repaint, for callgrind (bench/run.sh --count):
-// collection is on during those alone, and each desktop's ticks are dumped as a part of their
-// own, named after the desktop.
+// vikaro_phases [TICKS] [--count]: where a sampling tick goes, as the README's "Benchmarks" tells,
+// on the X display in $DISPLAY (a private Xvfb server whose desktop and pointer it drives); TICKS
+// is 200 by default. With --count, whole ticks alone, for callgrind (bench/run.sh --count): it
+// counts only during them, and dumps each desktop's ticks as a part named after the desktop.
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QScreen> // complete for the window's QPointer<QScreen> list
 #include <QTimer>
 #include <QtTest>
 
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -42,47 +36,34 @@ struct Phase
 };
 using Phases = std::vector<Phase>;
 
-double processCpuUs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e6 + double(now.tv_nsec) / 1e3;
-}
-
 // What the event loop does after a tick: the repaint and flush, and whatever else it posted.
 void repaintAndFlush()
 {
     QCoreApplication::sendPostedEvents();
 }
 
-// Runs `steps` once per tick at pointer positions in `area`, 30 ms apart, the display's events
+// Runs `phases` once per tick at pointer positions in `area`, 30 ms apart, the display's events
 // handled meanwhile; returns the mean microseconds of each.
-std::vector<double> timeTicks(const Phases &steps, XDriver &x, const xcb_rectangle_t &area, int ticks)
+std::vector<double> timeTicks(const Phases &phases, XDriver &x, const xcb_rectangle_t &area, int ticks)
 {
-    std::vector<double> means(steps.size());
+    std::vector<double> means(phases.size());
     for (int tick = 0; tick < ticks; ++tick) {
         x.warp(area.x + (tick * 37) % area.width, area.y + (tick * 23) % area.height);
         QEventLoop idle;
         QTimer::singleShot(Vikaro::tickInterval, &idle, &QEventLoop::quit);
         idle.exec();
-        for (std::size_t i = 0; i < steps.size(); ++i) {
-            const double start = processCpuUs();
-            steps[i].run();
-            means[i] += (processCpuUs() - start) / ticks;
+        for (std::size_t i = 0; i < phases.size(); ++i) {
+            const double start = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+            phases[i].run();
+            means[i] += (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - start) * 1e6 / ticks;
         }
     }
     return means;
 }
 
-void printRows(const Phases &steps, const std::vector<double> (&times)[2], const char *sumName)
+void printRow(const char *name, double blank, double pattern)
 {
-    double sums[2] = {0, 0};
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        std::printf("  %-30s %9.1f %9.1f\n", steps[i].name, times[0][i], times[1][i]);
-        sums[0] += times[0][i];
-        sums[1] += times[1][i];
-    }
-    std::printf("  %-30s %9.1f %9.1f\n", sumName, sums[0], sums[1]);
+    std::printf("  %-30s %9.1f %9.1f\n", name, blank, pattern);
 }
 
 } // namespace
@@ -93,6 +74,33 @@ class TickPhases
 public:
     explicit TickPhases(Vikaro &window) : w(window) {}
 
+    // Shows the two desktops in turn and times the steps, then whole ticks, on each; prints them.
+    int run(XDriver &x, int ticks, bool count)
+    {
+        w.show();
+        w.activateWindow();
+        if (!QTest::qWaitForWindowActive(&w))
+            return 1;
+        const xcb_rectangle_t area = x.areaBeside(w.frameGeometry().x(), w.frameGeometry().width());
+        frozen = true;
+        const Phases parts = count ? Phases() : steps(), whole = {{"whole tick with its repaint", [this] { tick(); }}};
+        std::vector<double> partTimes[2], wholeTimes[2];
+        for (int scene = 0; scene < 2; ++scene) {
+            x.show(scene == 1);
+            partTimes[scene] = timeTicks(parts, x, area, ticks);
+            wholeTimes[scene] = timeTicks(whole, x, area, ticks);
+            CALLGRIND_DUMP_STATS_AT(scene == 0 ? "blank" : "pattern");
+        }
+        std::printf("Phases of one tick: process CPU microseconds, mean of %d ticks, Xvfb %dx%d\n", ticks, x.width(),
+                    x.height());
+        std::printf("  %-30s %9s %9s\n", "", "blank", "pattern");
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            printRow(parts[i].name, partTimes[0][i], partTimes[1][i]);
+        printRow(whole[0].name, wholeTimes[0][0], wholeTimes[1][0]);
+        return 0;
+    }
+
+private:
     Phases steps()
     {
         return {
@@ -105,50 +113,17 @@ public:
             {"repaint and flush", repaintAndFlush},
         };
     }
-    Phases wholeTick() { return {{"whole tick", [this] { tick(); }}, {"repaint and flush", repaintAndFlush}}; }
-    Phases countedTick()
-    {
-        return {{"counted tick", [this] {
-                     CALLGRIND_TOGGLE_COLLECT;
-                     tick();
-                     repaintAndFlush();
-                     CALLGRIND_TOGGLE_COLLECT;
-                 }}};
-    }
 
-    // Shows the two desktops in turn and times `steps`, then `whole`, on each; prints them.
-    int run(XDriver &x, int ticks, bool count)
-    {
-        w.show();
-        w.activateWindow();
-        if (!QTest::qWaitForWindowActive(&w))
-            return 1;
-        const xcb_rectangle_t area = x.areaBeside(w.frameGeometry().x(), w.frameGeometry().width());
-        frozen = true;
-        const Phases parts = count ? Phases() : steps(), whole = count ? countedTick() : wholeTick();
-        std::vector<double> partTimes[2], wholeTimes[2];
-        for (int scene = 0; scene < 2; ++scene) {
-            x.show(scene == 1);
-            partTimes[scene] = timeTicks(parts, x, area, ticks);
-            wholeTimes[scene] = timeTicks(whole, x, area, ticks);
-            CALLGRIND_DUMP_STATS_AT(scene == 0 ? "blank" : "pattern");
-        }
-        std::printf("Phases of one tick: process CPU microseconds, mean of %d ticks, Xvfb %dx%d\n", ticks, x.width(),
-                    x.height());
-        std::printf("  %-30s %9s %9s\n", "", "blank", "pattern");
-        printRows(parts, partTimes, "sum of the phases");
-        std::printf("Whole ticks, timed the same way:\n");
-        printRows(whole, wholeTimes, "tick with its repaint");
-        return 0;
-    }
-
-private:
-    // The window's own timer stays away while it is frozen: one tick, as the timer runs it.
+    // One tick as the window's timer runs it (the timer stays away while frozen), with its
+    // repaint; callgrind counts these alone.
     void tick()
     {
+        CALLGRIND_TOGGLE_COLLECT;
         frozen = false;
         w.manageTimouts();
         frozen = true;
+        repaintAndFlush();
+        CALLGRIND_TOGGLE_COLLECT;
     }
 
     Vikaro &w;

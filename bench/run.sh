@@ -1,13 +1,7 @@
 #!/bin/sh
-# run.sh [--portal | --count | --long SECONDS] [BUILD_DIR]: the benchmarks (the README's
-# "Benchmarks" and "Long run"), each on a private Xvfb server ($VIKARO_BENCH_SCREEN, 1280x800 by
-# default), the program with fresh preferences. BUILD_DIR is ${VIKARO_BUILD_DIR:-build}, set up
-# with scripts/build.sh when missing.
-#  (no option)  the sampling tick beside the floor probe (vikaro_bench), then its phases (vikaro_phases)
-#  --portal     the same tick with the desktop from the tests' stand-in portal over a real PipeWire
-#               (tests/portal-run.sh), the program started as in a Wayland session
-#  --count      instructions per tick and its repaint under callgrind, per desktop (100 ticks)
-#  --long S     the program's memory every 30 seconds while it samples for S seconds
+# run.sh [--portal | --count | --long SECONDS] [BUILD_DIR]: the README's "Benchmarks" and "Long run", each
+# on a private Xvfb server ($VIKARO_BENCH_SCREEN, 1280x800 by default), the program with fresh preferences.
+# BUILD_DIR is ${VIKARO_BUILD_DIR:-build}, set up with scripts/build.sh when missing.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:-}
@@ -32,12 +26,15 @@ case $mode in
 --long)
     "$xvfb" "$bench" --long "$long" "$build/vikaro" ;;
 --count)
+    # Each desktop's ticks are a part of their own, named after the desktop.
     "$xvfb" valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$work/count" "$phases" 100 --count \
         >/dev/null 2>&1
     for part in "$work"/count.*; do
-        echo "$(sed -n 's/^desc: Trigger: Client Request: //p' "$part"): $(($(sed -n 's/^summary: //p' "$part") / 100)) instructions per tick"
+        instructions=$(($(sed -n 's/^summary: //p' "$part") / 100))
+        echo "$(sed -n 's/^desc: Trigger: Client Request: //p' "$part"): $instructions instructions per tick"
     done ;;
 --portal)
+    # The tests' stand-in portal over a real PipeWire, the program started as in a Wayland session.
     # The stand-in shows two monitors, a picture 5 times a second, and ends its streams when its
     # input closes. The floor probe still reads the X server.
     # shellcheck disable=SC2016
