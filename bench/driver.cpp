@@ -43,15 +43,6 @@ long statusKb(pid_t pid, const std::string &field)
     return -1;
 }
 
-// Position `step` of a walk to and fro over 0..length-1.
-int toAndFro(long step, int length)
-{
-    if (length < 2)
-        return 0;
-    const long period = 2L * (length - 1);
-    return int(std::min(step % period, period - step % period));
-}
-
 struct Totals
 {
     double cpu = 0;     // seconds

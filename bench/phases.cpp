@@ -42,13 +42,14 @@ void repaintAndFlush()
     QCoreApplication::sendPostedEvents();
 }
 
-// Runs `phases` once per tick at pointer positions in `area`, 30 ms apart, the display's events
+// Runs `phases` once per tick at pointer positions in `area`, 30 ms apart (the pointer moving as
+// in vikaro_bench, 21 and 15 pixels a tick, to and fro), the display's events
 // handled meanwhile; returns the mean microseconds of each.
 std::vector<double> timeTicks(const Phases &phases, XDriver &x, const xcb_rectangle_t &area, int ticks)
 {
     std::vector<double> means(phases.size());
     for (int tick = 0; tick < ticks; ++tick) {
-        x.warp(area.x + (tick * 37) % area.width, area.y + (tick * 23) % area.height);
+        x.warp(area.x + toAndFro(tick * 21L, area.width), area.y + toAndFro(tick * 15L, area.height));
         QEventLoop idle;
         QTimer::singleShot(Vikaro::tickInterval, &idle, &QEventLoop::quit);
         idle.exec();
@@ -104,11 +105,13 @@ private:
     Phases steps()
     {
         return {
-            {"pointer position", [this] { pointer = w.desk.cursorPos(); }},
-            {"grab the square", [this] { grabbed = w.grabAround(pointer); monitor = w.screenIndexAt(pointer); }},
-            {"enlarge, sight, show (if new)", [this] { w.showPicture(grabbed); }},
+            {"pointer and square", [this] {
+                 sample = w.desk.pointerAndSquare(w.zoomSpan);
+                 monitor = w.screenIndexAt(sample.pointer);
+             }},
+            {"enlarge, sight, show (if new)", [this] { w.showPicture(sample.square); }},
             {"centre colour", [this] { w.readCentreColor(); }},
-            {"colour and position texts", [this] { w.showColorTexts(pointer, monitor); }},
+            {"colour and position texts", [this] { w.showColorTexts(sample.pointer, monitor); }},
             {"swatches and debug line", [this] { w.showSwatches(); }},
             {"repaint and flush", repaintAndFlush},
         };
@@ -127,9 +130,8 @@ private:
     }
 
     Vikaro &w;
-    QPoint pointer;
+    Desktop::PointerSquare sample;
     int monitor = 0;
-    QImage grabbed;
 };
 
 int main(int argc, char *argv[])

@@ -8,6 +8,15 @@
 #include <ctime>
 #include <vector>
 
+// Position `step` of a walk to and fro over 0..length-1.
+inline int toAndFro(long step, int length)
+{
+    if (length < 2)
+        return 0;
+    const long period = 2L * (length - 1);
+    return int(std::min(step % period, period - step % period));
+}
+
 inline double cpuSeconds(clockid_t clock)
 {
     timespec now{};

@@ -29,6 +29,12 @@ QImage Desktop::newSquare(const QSize &size, bool black)
     return square;
 }
 
+Desktop::PointerSquare Desktop::pointerAndSquare(int span)
+{
+    const QPoint pointer = cursorPos();
+    return {pointer, isReady() ? grab(squareAround(pointer, span)) : QImage()};
+}
+
 void Desktop::setProblemListener(ProblemListener newListener)
 {
     listener = std::move(newListener);

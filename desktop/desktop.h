@@ -52,6 +52,15 @@ public:
     // fills every pixel itself (`black` false).
     static QImage newSquare(const QSize &size, bool black = true);
 
+    // The pointer's position and grab(squareAround(pointer, span)), the square null while the
+    // desktop is not ready. A desktop may ask for both at once.
+    struct PointerSquare
+    {
+        QPoint pointer;
+        QImage square;
+    };
+    virtual PointerSquare pointerAndSquare(int span);
+
     // The monitors in global device pixels, in monitor-number order (the toolkit's screens
     // unless the desktop knows better). When they change, layoutVersion() does.
     virtual QList<QRect> monitors();
@@ -88,11 +97,18 @@ private:
     int layoutCount = 0;
 };
 
+// The `span`-sided square centred on `pointer` (global device pixels): the pointer's pixel is
+// at (span / 2, span / 2) in it.
+inline QRect squareAround(const QPoint &pointer, int span)
+{
+    return QRect(pointer.x() - span / 2, pointer.y() - span / 2, span, span);
+}
+
 // The portable implementation on the toolkit's cursor and screen grab.
 std::unique_ptr<Desktop> createToolkitDesktop();
 // The X11 implementation, on an xcb connection of its own to the display the toolkit shows on
 // ($DISPLAY): one round trip for the pointer, one MIT-SHM get-image for a grab (a plain
-// get-image where shared memory cannot be had). Null when this build has no xcb, the display
+// get-image where shared memory cannot be had), and one round trip for both in most ticks. Null when this build has no xcb, the display
 // cannot be reached or is not the toolkit's, or its pixels are not 32-bit xRGB.
 std::unique_ptr<Desktop> createX11Desktop();
 // The Wayland implementation, on the desktop portals of the session bus

@@ -17,7 +17,8 @@
 
 // The toolkit asks the server for the pointer through several calls, and grabs a square of the
 // screen with about nine requests and three round trips. Here each costs one round trip on a
-// connection of our own, and the grabbed pixels arrive in shared memory.
+// connection of our own, and the grabbed pixels arrive in shared memory; at a tick the pointer
+// and the square around it mostly come in one.
 
 namespace {
 
@@ -29,8 +30,12 @@ struct FreeDeleter
 template <typename T>
 using Reply = std::unique_ptr<T, FreeDeleter>;
 
-// The largest square the magnifier grabs, in bytes; larger grabs get a larger segment.
-constexpr std::size_t usualGrabBytes = 57 * 57 * 4;
+// How far (device pixels) the pointer may move between two ticks for the square around it to be
+// cut from the one asked for together with the pointer: the last square, this much wider on
+// every side. A hand moving slower than about a thousand pixels a second stays within it.
+constexpr int reach = 32;
+// The largest square the magnifier asks for, in bytes; larger grabs get a larger segment.
+constexpr std::size_t usualGrabBytes = (57 + 2 * reach) * (57 + 2 * reach) * 4;
 
 xcb_screen_t *screenNumbered(xcb_connection_t *connection, int number)
 {
@@ -147,14 +152,7 @@ public:
         xcb_disconnect(connection);
     }
 
-    QPoint cursorPos() override
-    {
-        const Reply<xcb_query_pointer_reply_t> reply(
-            xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr));
-        if (reply && reply->same_screen)
-            pointer = QPoint(reply->root_x, reply->root_y);
-        return pointer;
-    }
+    QPoint cursorPos() override { return readPointer(xcb_query_pointer(connection, root)); }
 
     // Waits for the server to have moved it, so that every client, the toolkit included,
     // reads the new position from then on.
@@ -165,19 +163,56 @@ public:
         std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     }
 
-    // Clipped to the desktop the toolkit knows, like the toolkit's own grab.
     QImage grab(const QRect &rect) override
     {
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        const QRect part = screen ? rect.intersected(screen->virtualGeometry()) : QRect();
+        const QRect part = onDesktop(rect);
         QImage square = newSquare(rect.size(), part != rect);
-        if (!part.isEmpty() && !fetch(square, part, part.topLeft() - rect.topLeft()))
+        if (!part.isEmpty() && !readPixels(askPixels(part), part, part, square, part.topLeft() - rect.topLeft()))
             return newSquare(rect.size());
         return square;
     }
 
+    // The pointer, and in the same round trip the last square widened by `reach`; the new
+    // square is cut from that when it lies within, else grabbed as ever. Both are read before
+    // this returns, so what it gives is never older than the pointer's position.
+    PointerSquare pointerAndSquare(int span) override
+    {
+        const QRect wide = lastSquare.isNull() ? QRect() : onDesktop(lastSquare.adjusted(-reach, -reach, reach, reach));
+        const xcb_query_pointer_cookie_t pointerAsked = xcb_query_pointer(connection, root);
+        const unsigned int wideAsked = wide.isEmpty() ? 0 : askPixels(wide);
+        const QPoint at = readPointer(pointerAsked);
+        const QRect rect = squareAround(at, span);
+        lastSquare = rect;
+        const QRect part = onDesktop(rect);
+        if (wide.isEmpty())
+            return {at, grab(rect)};
+        if (part.isEmpty() || !wide.contains(part)) {
+            xcb_discard_reply(connection, wideAsked);
+            return {at, grab(rect)};
+        }
+        QImage square = newSquare(rect.size(), part != rect);
+        if (!readPixels(wideAsked, wide, part, square, part.topLeft() - rect.topLeft()))
+            return {at, grab(rect)};
+        return {at, square};
+    }
+
 private:
     int strideOf(int width) const { return (width * 32 + padding - 1) / padding * padding / 8; }
+
+    // Clipped to the desktop the toolkit knows, like the toolkit's own grab.
+    static QRect onDesktop(const QRect &rect)
+    {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        return screen ? rect.intersected(screen->virtualGeometry()) : QRect();
+    }
+
+    QPoint readPointer(xcb_query_pointer_cookie_t asked)
+    {
+        const Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(connection, asked, nullptr));
+        if (reply && reply->same_screen)
+            pointer = QPoint(reply->root_x, reply->root_y);
+        return pointer;
+    }
 
     void useSegment(std::size_t bytes)
     {
@@ -186,39 +221,45 @@ private:
             segment.reset();
     }
 
-    bool fetch(QImage &square, const QRect &part, const QPoint &at)
+    // Asks for the pixels of `part` of the desktop (into the shared segment where there is one);
+    // the answer is read by readPixels() or discarded. Returns the request's sequence number.
+    unsigned int askPixels(const QRect &part)
     {
         const std::size_t bytes = std::size_t(strideOf(part.width())) * std::size_t(part.height());
         if (segment && segment->size() < bytes)
             useSegment(bytes);
-        return segment ? fetchShared(square, part, at, bytes) : fetchPlain(square, part, at, bytes);
+        const auto x = std::int16_t(part.x()), y = std::int16_t(part.y());
+        const auto width = std::uint16_t(part.width()), height = std::uint16_t(part.height());
+        if (segment)
+            return xcb_shm_get_image(connection, root, x, y, width, height, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                                     segment->id(), 0)
+                .sequence;
+        return xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root, x, y, width, height, ~0u).sequence;
     }
 
-    bool fetchShared(QImage &square, const QRect &part, const QPoint &at, std::size_t bytes)
+    // Reads the answer to askPixels(`asked`) and copies its `wanted` part (within `asked`) into
+    // `square` at `at`; false, copying nothing, when the answer is missing or short.
+    bool readPixels(unsigned int sequence, const QRect &asked, const QRect &wanted, QImage &square, const QPoint &at)
     {
-        const Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-            connection,
-            xcb_shm_get_image(connection, root, std::int16_t(part.x()), std::int16_t(part.y()),
-                              std::uint16_t(part.width()), std::uint16_t(part.height()), ~0u,
-                              XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id(), 0),
-            nullptr));
-        if (!reply || reply->size < bytes)
-            return false;
-        copyOpaque(square, at, segment->data(), part.width(), part.height(), strideOf(part.width()));
-        return true;
-    }
-
-    bool fetchPlain(QImage &square, const QRect &part, const QPoint &at, std::size_t bytes)
-    {
-        const Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
-            connection,
-            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root, std::int16_t(part.x()), std::int16_t(part.y()),
-                          std::uint16_t(part.width()), std::uint16_t(part.height()), ~0u),
-            nullptr));
-        if (!reply || std::size_t(xcb_get_image_data_length(reply.get())) < bytes)
-            return false;
-        copyOpaque(square, at, xcb_get_image_data(reply.get()), part.width(), part.height(), strideOf(part.width()));
-        return true;
+        const int stride = strideOf(asked.width());
+        const std::size_t bytes = std::size_t(stride) * std::size_t(asked.height());
+        const std::size_t offset =
+            std::size_t(wanted.y() - asked.y()) * std::size_t(stride) + std::size_t(wanted.x() - asked.x()) * 4;
+        const std::uint8_t *pixels = nullptr;
+        Reply<xcb_get_image_reply_t> plain;
+        if (segment) {
+            const Reply<xcb_shm_get_image_reply_t> reply(
+                xcb_shm_get_image_reply(connection, xcb_shm_get_image_cookie_t{sequence}, nullptr));
+            if (reply && reply->size >= bytes)
+                pixels = segment->data();
+        } else {
+            plain.reset(xcb_get_image_reply(connection, xcb_get_image_cookie_t{sequence}, nullptr));
+            if (plain && std::size_t(xcb_get_image_data_length(plain.get())) >= bytes)
+                pixels = xcb_get_image_data(plain.get());
+        }
+        if (pixels)
+            copyOpaque(square, at, pixels + offset, wanted.width(), wanted.height(), stride);
+        return pixels != nullptr;
     }
 
     xcb_connection_t *connection;
@@ -226,6 +267,7 @@ private:
     int padding;
     std::unique_ptr<SharedSegment> segment;
     QPoint pointer;
+    QRect lastSquare; // asked for at the last tick, global device pixels
 };
 
 // The toolkit's desktop window is the root window of the screen it shows on.

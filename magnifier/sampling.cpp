@@ -61,15 +61,14 @@ void Vikaro::manageTimouts()
     if (!placed)
         placeExactly();
     followMonitors();
-    const QPoint pointer = desk.cursorPos();
-    const int monitor = screenIndexAt(pointer);
-    const QImage grabbed = grabAround(pointer);
-    if (grabbed.isNull()) {
+    const Desktop::PointerSquare sample = desk.pointerAndSquare(zoomSpan);
+    const int monitor = screenIndexAt(sample.pointer);
+    if (sample.square.isNull()) {
         showNothing();
     } else {
-        showPicture(grabbed);
+        showPicture(sample.square);
         readCentreColor();
-        showColorTexts(pointer, monitor);
+        showColorTexts(sample.pointer, monitor);
         showSwatches();
     }
     timer->start(tickInterval);
@@ -83,16 +82,6 @@ void Vikaro::followMonitors()
         return;
     screenRects = desk.monitors();
     screenRectsVersion = desk.layoutVersion();
-}
-
-// The zoomSpan-sided square centred on `pointer` (global device pixels); null while the
-// desktop has no picture to give.
-QImage Vikaro::grabAround(const QPoint &pointer)
-{
-    if (!desk.isReady())
-        return QImage();
-    const int half = zoomSpan / 2;
-    return desk.grab(QRect(pointer.x() - half, pointer.y() - half, zoomSpan, zoomSpan));
 }
 
 // Without a picture of the screen the window shows none, and no colour or position that

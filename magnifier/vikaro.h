@@ -82,7 +82,6 @@ private:
     // one sampling tick, in order
     void placeExactly();
     void followMonitors();
-    QImage grabAround(const QPoint &pointer);
     void showNothing();
     void showPicture(const QImage &grabbed);
     void readCentreColor();

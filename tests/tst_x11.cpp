@@ -80,11 +80,13 @@ private slots:
         QTest::addColumn<int>("zoom"); // "*" presses from the smallest zoom
         QTest::addColumn<int>("sight");
         QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<QPoint>("then"); // a few pixels on: cut from the wider square the tick asks for
         QTest::addColumn<bool>("toolkit"); // the toolkit's desktop instead of the X11 one
-        QTest::newRow("middle, second zoom, no sight") << 1 << 0 << QPoint(333, 777) << false;
-        QTest::newRow("top-left pixel, largest zoom, frame") << 8 << 3 << QPoint(0, 0) << false;
-        QTest::newRow("bottom-right pixel, smallest zoom, frame and cross") << 0 << 4 << QPoint(1279, 1023) << false;
-        QTest::newRow("top-left pixel through the toolkit's desktop") << 0 << 3 << QPoint(0, 0) << true;
+        QTest::newRow("middle, second zoom, no sight") << 1 << 0 << QPoint(333, 777) << QPoint(350, 765) << false;
+        QTest::newRow("top-left pixel, largest zoom, frame") << 8 << 3 << QPoint(0, 0) << QPoint(3, 1) << false;
+        QTest::newRow("bottom-right pixel, smallest zoom, frame and cross")
+            << 0 << 4 << QPoint(1279, 1023) << QPoint(1250, 1001) << false;
+        QTest::newRow("top-left pixel through the toolkit's desktop") << 0 << 3 << QPoint(0, 0) << QPoint(2, 2) << true;
     }
     // Every block of the picture (black off the screen), and the swatches' pixels, on screen.
     void picture()
@@ -92,19 +94,54 @@ private slots:
         QFETCH(int, zoom);
         QFETCH(int, sight);
         QFETCH(QPoint, pointer);
+        QFETCH(QPoint, then);
         QFETCH(bool, toolkit);
         setDesktop(toolkit ? createToolkitDesktop() : nullptr);
         open({520, 300});
         gridType = sight;
         for (int i = 0; i < zoom; ++i)
             QTest::keyClick(w->window(), Qt::Key_Asterisk);
-        sampleAt(pointer);
-        QTRY_COMPARE(onScreen(w->swatch8(), {30, 10, 1, 1}).pixel(0, 0), 0xFF000000 | colourAt(pointer));
-        QTRY_COMPARE(onScreen(w->swatch4(), {30, 10, 1, 1}).pixel(0, 0), 0xFF000000 | colour4(colourAt(pointer)));
-        const int span = w->zoomSpan(), factor = w->zoomFactor();
-        QImage expected = pattern.copy(QRect(pointer - QPoint(span / 2, span / 2), QSize(span, span))).scaled(span * factor, span * factor);
-        drawSightOn(expected, sight, factor, span);
-        QTRY_COMPARE(onScreen(w->zoomLabel(), expected.rect()), expected);
+        for (const QPoint &p : {pointer, then}) {
+            sampleAt(p);
+            QTRY_COMPARE(onScreen(w->swatch8(), {30, 10, 1, 1}).pixel(0, 0), 0xFF000000 | colourAt(p));
+            QTRY_COMPARE(onScreen(w->swatch4(), {30, 10, 1, 1}).pixel(0, 0), 0xFF000000 | colour4(colourAt(p)));
+            const int span = w->zoomSpan(), factor = w->zoomFactor();
+            QImage expected = pattern.copy(squareAround(p, span)).scaled(span * factor, span * factor);
+            drawSightOn(expected, sight, factor, span);
+            QTRY_COMPARE(onScreen(w->zoomLabel(), expected.rect()), expected);
+        }
+    }
+
+    void pointerAndSquare_data()
+    {
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<int>("spanBefore");
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<int>("span");
+        QTest::newRow("a few pixels on") << QPoint(333, 777) << 57 << QPoint(350, 765) << 57;
+        QTest::newRow("far away") << QPoint(333, 777) << 57 << QPoint(700, 300) << 57;
+        QTest::newRow("just beyond the wider square") << QPoint(333, 777) << 57 << QPoint(366, 777) << 57;
+        QTest::newRow("into the bottom-right corner") << QPoint(1260, 1010) << 57 << QPoint(1279, 1023) << 57;
+        QTest::newRow("into the top-left corner, largest zoom") << QPoint(30, 30) << 7 << QPoint(0, 0) << 7;
+        QTest::newRow("zoomed out, still within") << QPoint(333, 777) << 7 << QPoint(340, 780) << 57;
+        QTest::newRow("zoomed out, beyond") << QPoint(333, 777) << 7 << QPoint(353, 777) << 57;
+    }
+    // The square comes whole and exact whether it is cut from the wider one or grabbed anew.
+    void pointerAndSquare()
+    {
+        QFETCH(QPoint, from);
+        QFETCH(int, spanBefore);
+        QFETCH(QPoint, to);
+        QFETCH(int, span);
+        Desktop &desk = desktop();
+        for (const auto &[p, side] : {std::pair(from, spanBefore), std::pair(to, span)}) {
+            QCursor::setPos(p);
+            QTRY_COMPARE(desk.cursorPos(), p);
+            const Desktop::PointerSquare got = desk.pointerAndSquare(side);
+            QCOMPARE(got.pointer, p);
+            QCOMPARE(got.square.convertToFormat(QImage::Format_RGB32),
+                     pattern.copy(squareAround(p, side)).convertToFormat(QImage::Format_RGB32));
+        }
     }
 
     void holdsAndResumes_data()
