@@ -43,8 +43,8 @@ void repaintAndFlush()
 }
 
 // Runs `phases` once per tick at pointer positions in `area`, 30 ms apart (the pointer moving as
-// in vikaro_bench, 21 and 15 pixels a tick, to and fro), the display's events
-// handled meanwhile; returns the mean microseconds of each.
+// in vikaro_bench, 21 and 15 pixels a tick, to and fro), the display's events handled meanwhile;
+// returns the mean microseconds of each.
 std::vector<double> timeTicks(const Phases &phases, XDriver &x, const xcb_rectangle_t &area, int ticks)
 {
     std::vector<double> means(phases.size());

@@ -108,8 +108,9 @@ inline QRect squareAround(const QPoint &pointer, int span)
 std::unique_ptr<Desktop> createToolkitDesktop();
 // The X11 implementation, on an xcb connection of its own to the display the toolkit shows on
 // ($DISPLAY): one round trip for the pointer, one MIT-SHM get-image for a grab (a plain
-// get-image where shared memory cannot be had), and one round trip for both in most ticks. Null when this build has no xcb, the display
-// cannot be reached or is not the toolkit's, or its pixels are not 32-bit xRGB.
+// get-image where shared memory cannot be had), one round trip for both at most ticks. Null
+// when this build has no xcb, the display cannot be reached or is not the toolkit's, or its
+// pixels are not 32-bit xRGB.
 std::unique_ptr<Desktop> createX11Desktop();
 // The Wayland implementation, on the desktop portals of the session bus
 // ($DBUS_SESSION_BUS_ADDRESS): one ScreenCast session of every monitor with the pointer as
