@@ -9,6 +9,9 @@
 #include "desktopproblems.h"
 #include "monitorlayout.h"
 
+Desktop::Desktop() = default;
+Desktop::~Desktop() = default;
+
 QList<QRect> Desktop::monitors()
 {
     const QList<QScreen *> all = QGuiApplication::screens();
@@ -33,6 +36,25 @@ Desktop::PointerSquare Desktop::pointerAndSquare(int span)
 {
     const QPoint pointer = cursorPos();
     return {pointer, isReady() ? grab(squareAround(pointer, span)) : QImage()};
+}
+
+void Desktop::followToolkitScreens()
+{
+    if (!qGuiApp || screenWatch)
+        return;
+    screenWatch = std::make_unique<QObject>();
+    for (const QScreen *screen : QGuiApplication::screens())
+        followScreen(screen);
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, screenWatch.get(), [this](const QScreen *screen) {
+        followScreen(screen);
+        layoutChanged();
+    });
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, screenWatch.get(), [this] { layoutChanged(); });
+}
+
+void Desktop::followScreen(const QScreen *screen)
+{
+    QObject::connect(screen, &QScreen::geometryChanged, screenWatch.get(), [this] { layoutChanged(); });
 }
 
 void Desktop::setProblemListener(ProblemListener newListener)

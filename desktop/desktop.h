@@ -11,6 +11,9 @@
 #include <memory>
 #include <vector>
 
+class QObject;
+class QScreen;
+
 // What a desktop can lack for the magnifier to work, each told once while it lasts (texts in
 // desktop/desktopproblems.h).
 enum class DesktopProblem {
@@ -36,7 +39,8 @@ public:
     // or the pointer and the pictures (sampling).
     enum class Need { Nothing, Pointer, Pictures };
 
-    virtual ~Desktop() = default;
+    Desktop();
+    virtual ~Desktop();
 
     virtual QPoint cursorPos() = 0;
     virtual void setCursorPos(const QPoint &globalPos) = 0;
@@ -62,7 +66,8 @@ public:
     virtual PointerSquare pointerAndSquare(int span);
 
     // The monitors in global device pixels, in monitor-number order (the toolkit's screens
-    // unless the desktop knows better). When they change, layoutVersion() does.
+    // unless the desktop knows better). When they change, layoutVersion() does: a desktop that
+    // takes the toolkit's calls followToolkitScreens().
     virtual QList<QRect> monitors();
     int layoutVersion() const { return layoutCount; }
 
@@ -87,14 +92,19 @@ protected:
     // The problem is over (pictures came after all): the listener is told, the line stays said.
     void resolve(DesktopProblem problem);
     void layoutChanged() { ++layoutCount; }
+    // For a desktop whose monitors are the toolkit's: the layout changes whenever a screen is
+    // added, removed or resized.
+    void followToolkitScreens();
 
 private:
     void tellListener();
+    void followScreen(const QScreen *screen);
 
     std::vector<DesktopProblem> met;
     std::size_t told = 0; // how many of `met` a listener was told
     ProblemListener listener;
     int layoutCount = 0;
+    std::unique_ptr<QObject> screenWatch; // ends the connections of followToolkitScreens()
 };
 
 // The `span`-sided square centred on `pointer` (global device pixels): the pointer's pixel is

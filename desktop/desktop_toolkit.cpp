@@ -11,13 +11,10 @@
 namespace {
 
 // The toolkit grabs per screen and clips to what exists; pixels off the desktop come back
-// missing. Paint what was grabbed where it belongs in a full black square.
-QImage placedOnBlack(const QPixmap &grabbed, const QRect &rect, const QRect &desktopArea)
+// missing. Paint what was grabbed where it belongs (`onDesktop`, global) in a full black square.
+QImage placedOnBlack(const QPixmap &grabbed, const QRect &rect, const QRect &onDesktop)
 {
     QImage square = Desktop::newSquare(rect.size());
-    const QRect onDesktop = rect.intersected(desktopArea);
-    if (grabbed.isNull() || onDesktop.isEmpty())
-        return square;
     QPainter painter(&square);
     painter.drawPixmap(onDesktop.topLeft() - rect.topLeft(), grabbed);
     return square;
@@ -26,27 +23,31 @@ QImage placedOnBlack(const QPixmap &grabbed, const QRect &rect, const QRect &des
 class ToolkitDesktop : public Desktop
 {
 public:
+    ToolkitDesktop() { followToolkitScreens(); }
+
     QPoint cursorPos() override { return QCursor::pos(); }
     void setCursorPos(const QPoint &globalPos) override { QCursor::setPos(globalPos); }
 
-    // Grabbed through the screen under the square's centre: each grabs the whole desktop.
+    // Grabbed through the screen under the square's centre: each grabs the whole desktop. Null
+    // without a screen, or when the toolkit gives no picture.
     QImage grab(const QRect &rect) override
     {
         QScreen *screen = QGuiApplication::screenAt(rect.center());
         if (!screen)
             screen = QGuiApplication::primaryScreen();
         if (!screen)
-            return placedOnBlack(QPixmap(), rect, QRect());
-        const QRect desktopArea = screen->virtualGeometry();
-        const QRect onDesktop = rect.intersected(desktopArea);
+            return QImage();
+        const QRect onDesktop = rect.intersected(screen->virtualGeometry());
         if (onDesktop.isEmpty())
-            return placedOnBlack(QPixmap(), rect, desktopArea);
+            return newSquare(rect.size());
         const WId whole = QApplication::desktop()->winId();
         const QPixmap grabbed = screen->grabWindow(whole, onDesktop.x(), onDesktop.y(),
                                                    onDesktop.width(), onDesktop.height());
+        if (grabbed.isNull())
+            return QImage();
         if (onDesktop == rect && grabbed.size() == rect.size())
             return grabbed.toImage();
-        return placedOnBlack(grabbed, rect, desktopArea);
+        return placedOnBlack(grabbed, rect, onDesktop);
     }
 };
 

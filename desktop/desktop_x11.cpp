@@ -145,6 +145,7 @@ public:
         const xcb_query_extension_reply_t *shm = xcb_get_extension_data(connection, &xcb_shm_id);
         if (shm && shm->present && qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM"))
             useSegment(usualGrabBytes);
+        followToolkitScreens();
     }
     ~X11Desktop() override
     {
@@ -163,12 +164,13 @@ public:
         std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     }
 
+    // Null when the server refuses: the root shrank before the toolkit heard of it.
     QImage grab(const QRect &rect) override
     {
         const QRect part = onDesktop(rect);
         QImage square = newSquare(rect.size(), part != rect);
         if (!part.isEmpty() && !readPixels(askPixels(part), part, part, square, part.topLeft() - rect.topLeft()))
-            return newSquare(rect.size());
+            return QImage();
         return square;
     }
 

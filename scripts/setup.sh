@@ -4,7 +4,7 @@ set -eu
 
 packages="g++ make cmake qtbase5-dev qttools5-dev qttools5-dev-tools libxcb1-dev libxcb-shm0-dev
 libpipewire-0.3-dev pipewire wireplumber dbus
-xvfb xauth openbox wmctrl xclip xdotool x11-utils x11-xserver-utils fonts-dejavu-core desktop-file-utils
+xvfb xserver-xephyr xauth openbox wmctrl xclip xdotool x11-utils x11-xserver-utils fonts-dejavu-core desktop-file-utils
 dpkg-dev file lintian appstream"
 
 missing=""

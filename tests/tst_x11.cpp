@@ -34,6 +34,7 @@ class TestX11 : public QObject
     QLabel screen{nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint}; // over the whole X screen
     QImage pattern = patternPicture({1280, 1024});                                      // what it shows; black beyond
     std::unique_ptr<VikaroProbe> w;
+    bool shrunk = false; // the root, by rootShrinks
 
     quint32 colourAt(const QPoint &p) const { return pattern.copy(QRect(p, QSize(1, 1))).pixel(0, 0) & 0xFFFFFF; }
 
@@ -73,7 +74,14 @@ private slots:
         QCursor::setPos(5, 1000);
         QTRY_COMPARE(QCursor::pos(), QPoint(5, 1000));
     }
-    void cleanup() { w.reset(); }
+    void cleanup()
+    {
+        w.reset();
+        if (std::exchange(shrunk, false)) {
+            QCOMPARE(QProcess::execute("xrandr", {"-s", "1280x1024"}), 0);
+            QTRY_COMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1280, 1024));
+        }
+    }
 
     void picture_data()
     {
@@ -133,6 +141,7 @@ private slots:
         QFETCH(int, spanBefore);
         QFETCH(QPoint, to);
         QFETCH(int, span);
+        QTRY_COMPARE(onScreen(&screen, screen.rect()), pattern); // repainted where a window was
         Desktop &desk = desktop();
         for (const auto &[p, side] : {std::pair(from, spanBefore), std::pair(to, span)}) {
             QCursor::setPos(p);
@@ -142,6 +151,41 @@ private slots:
             QCOMPARE(got.square.convertToFormat(QImage::Format_RGB32),
                      pattern.copy(squareAround(p, side)).convertToFormat(QImage::Format_RGB32));
         }
+    }
+
+    void rootShrinks_data()
+    {
+        QTest::addColumn<bool>("toolkit"); // the toolkit's desktop instead of the X11 one
+        QTest::newRow("X11 desktop") << false;
+        QTest::newRow("toolkit's desktop") << true;
+    }
+    // The root shrinks (a monitor unplugged, a lower resolution). Until the toolkit hears of it,
+    // the server refuses squares past the new edge: they come null, never black as if that were
+    // the screen. Then the monitors follow, and the squares come again, black past the edge.
+    void rootShrinks()
+    {
+        QFETCH(bool, toolkit);
+        setDesktop(toolkit ? createToolkitDesktop() : nullptr);
+        Desktop &desk = desktop();
+        const QPoint p(1000, 740);
+        QCursor::setPos(p);
+        QTRY_COMPARE(desk.cursorPos(), p);
+        QVERIFY(!desk.pointerAndSquare(57).square.isNull());
+        const int layout = desk.layoutVersion();
+        if (QProcess::execute("xrandr", {"-s", "1024x768"}) != 0)
+            QSKIP("this X server's root cannot be resized (run under xvfb-run.sh --resizable)");
+        shrunk = true;
+        const Desktop::PointerSquare refused = desk.pointerAndSquare(57); // no event served since
+        QCOMPARE(refused.pointer, p);
+        // The toolkit copies the root into a pixmap of its own, and past the edge gives whatever
+        // that held: only our own grab hears the refusal.
+        QVERIFY(toolkit || refused.square.isNull());
+        QVERIFY(toolkit || desk.grab(squareAround(p, 57)).isNull());
+        QTRY_COMPARE(desk.monitors(), QList<QRect>{QRect(0, 0, 1024, 768)});
+        QVERIFY(desk.layoutVersion() != layout);
+        QImage expected = Desktop::newSquare({57, 57});
+        QPainter(&expected).drawImage(0, 0, pattern.copy(squareAround(p, 57).intersected({0, 0, 1024, 768})));
+        QTRY_COMPARE(desk.pointerAndSquare(57).square.convertToFormat(QImage::Format_RGB32), expected);
     }
 
     void holdsAndResumes_data()
