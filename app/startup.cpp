@@ -6,6 +6,7 @@
 #include <QTranslator>
 
 #include "languages.h"
+#include "platform.h"
 #include "desktop/desktop.h"
 #include "magnifier/vikaro.h"
 #include "resources/resourcepaths.h"
@@ -71,4 +72,17 @@ void runPasses(CData &store, Desktop &desktop, const std::function<int(Vikaro &)
             return;
         QCoreApplication::removeTranslator(&translator);
     }
+}
+
+int runProgram(int &argc, char **argv, const std::function<int(Vikaro &)> &run)
+{
+    if (!prepareSession())
+        return 1;
+    setApplicationIdentity();
+    QApplication app(argc, argv);
+    appInstance = &app;
+    const std::unique_ptr<Desktop> desktop = createSessionDesktop();
+    CData store;
+    runPasses(store, *desktop, run);
+    return 0;
 }

@@ -22,3 +22,9 @@ std::unique_ptr<Desktop> createSessionDesktop(DesktopMaker make = createPlatform
 // and hands it to `run` (normally its modal exec()). Any other result starts a new pass; the
 // translator of a finished pass is removed before the next one is installed.
 void runPasses(CData &store, Desktop &desktop, const std::function<int(Vikaro &)> &run);
+
+// The program from start to end: the session prepared, the application object, the desktop this
+// session calls for, then the passes, each window handed to `run`. 1 when the session cannot be
+// prepared, else 0. The desktop is made after the application object, so gone before it: a
+// portal session closes while its bus is still there.
+int runProgram(int &argc, char **argv, const std::function<int(Vikaro &)> &run);

@@ -19,12 +19,9 @@
 #define CALLGRIND_DUMP_STATS_AT(name)
 #endif
 
-#include "app/languages.h"
-#include "app/platform.h"
 #include "app/startup.h"
 #include "magnifier/state.h"
 #include "magnifier/vikaro.h"
-#include "settings/cdata.h"
 #include "xdriver.h"
 
 namespace {
@@ -138,17 +135,10 @@ int main(int argc, char *argv[])
 {
     const int ticks = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     const bool count = argc > 2 && std::strcmp(argv[2], "--count") == 0;
-    if (!prepareSession())
-        return 1;
-    setApplicationIdentity();
-    QApplication app(argc, argv);
-    appInstance = &app;
     XDriver x;
     x.warp(20, 20);
-    const std::unique_ptr<Desktop> desktop = createSessionDesktop();
-    CData store;
     int status = 1;
-    runPasses(store, *desktop, [&](Vikaro &window) {
+    runProgram(argc, argv, [&](Vikaro &window) {
         status = TickPhases(window).run(x, ticks, count);
         return 0;
     });
