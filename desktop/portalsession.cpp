@@ -29,9 +29,11 @@ constexpr uint cursorMetadata = 4;
 constexpr uint devicePointer = 2;
 constexpr uint persistUntilRevoked = 2;
 
-// Beyond these a position or size is nonsense, not a monitor.
+// Beyond these a position or size is nonsense, not a monitor, and a list of streams is no
+// desktop's (each would be a PipeWire stream of its own).
 constexpr int largestCoordinate = 1 << 20;
 constexpr int largestSide = 1 << 15;
+constexpr int mostMonitors = 64;
 
 std::optional<uint> uintIn(const QVariantMap &map, const QString &key)
 {
@@ -79,7 +81,8 @@ std::optional<QRect> layoutOf(const QVariantMap &properties)
     return QRect(*at, QSize(size->x(), size->y()));
 }
 
-// The Start response's "streams", a(ua{sv}); nothing when any part is not what it must be.
+// The Start response's "streams", a(ua{sv}); nothing when any part is not what it must be, or
+// there are more than any desktop has monitors.
 std::optional<QList<PortalStream>> streamsOf(const QVariant &value)
 {
     const std::optional<QDBusArgument> argument = argumentOf(value, "a(ua{sv})");
@@ -100,6 +103,7 @@ std::optional<QList<PortalStream>> streamsOf(const QVariant &value)
         streams.append(stream);
     }
     argument->endArray();
+    sound = sound && streams.size() <= mostMonitors;
     return sound ? std::optional<QList<PortalStream>>(streams) : std::nullopt;
 }
 

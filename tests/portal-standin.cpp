@@ -75,6 +75,7 @@ QVariant spoiled(const QString &kind, const QList<Stream> &streams)
         {"streams-a(u)", QVariant::fromValue(QList<Lone>{{last}, {first}})},
         {"streams-a(ua{ss})", QVariant::fromValue(QList<StringStream>{{last, {{"size", "320x240"}}}, {first, {{"size", "640x480"}}}})},
         {"streams-string", QStringLiteral("%1 %2").arg(last).arg(first)},
+        {"streams-65", QVariant::fromValue(QVector<Stream>(65, streams[0]).toList())},
         {"position-struct1", second("position", QVariant::fromValue(Lone{0}))},
         {"position-huge", second("position", QPoint(2147483600, 0))},
         {"size-negative", second("size", QSize(-640, 480))}};

@@ -251,7 +251,8 @@ private slots:
         // Late enough past the program's 4 s, counted from the stand-in's start, for a loaded machine.
         row("first pictures late: said, then the box goes", at10 + QStringList{"--pictures-after", "7000"}, {}, DesktopProblem::NoPictures, true);
         row("no remote desktop: pictures but no pointer moves", at10 + QStringList{"--no-remote-desktop"}, {}, DesktopProblem::NoPointerMoves, true);
-        for (const char *kind : {"streams-au", "streams-a(u)", "streams-a(ua{ss})", "streams-string", "position-struct1", "position-huge", "size-negative"})
+        for (const char *kind : {"streams-au", "streams-a(u)", "streams-a(ua{ss})", "streams-string", "streams-65",
+                                 "position-struct1", "position-huge", "size-negative"})
             row(qPrintable(QStringLiteral("Start answers %1").arg(kind)), at10 + QStringList{"--bad-start", kind}, {}, DesktopProblem::PortalFailed, false);
         QTest::newRow("a stranger forges a Response and Closed") << at10 + QStringList{"--stranger"} << QStringList{"forged closed"} << noProblem << true;
         QTest::newRow("every Response sent twice") << at10 + QStringList{"--second-response"} << QStringList() << noProblem << true;
