@@ -5,6 +5,9 @@
 #include <spa/param/video/format-utils.h>
 #include <spa/pod/builder.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 
 #include "framerows.h"
@@ -21,6 +24,7 @@ struct StreamCallbacks
         static_cast<ScreenStream *>(self)->paramChanged(id, param);
     }
     static void process(void *self) { static_cast<ScreenStream *>(self)->process(); }
+    static void addBuffer(void *self, pw_buffer *buffer) { static_cast<ScreenStream *>(self)->bufferAdded(buffer); }
     static void removeBuffer(void *self, pw_buffer *buffer)
     {
         static_cast<ScreenStream *>(self)->bufferRemoved(buffer);
@@ -34,6 +38,7 @@ struct StreamCallbacks
             e.state_changed = &StreamCallbacks::stateChanged;
             e.param_changed = &StreamCallbacks::paramChanged;
             e.process = &StreamCallbacks::process;
+            e.add_buffer = &StreamCallbacks::addBuffer;
             e.remove_buffer = &StreamCallbacks::removeBuffer;
             return e;
         }();
@@ -131,6 +136,19 @@ bool isCursorOnly(spa_buffer *buffer)
     const auto *header = metaOf<spa_meta_header>(buffer, SPA_META_Header);
     return chunk.size == 0 || (chunk.flags & SPA_CHUNK_FLAG_CORRUPTED)
         || (header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED));
+}
+
+// The bytes of a mapped buffer that may be read: all it claims, unless it is a file shorter than
+// that (reading past a file's end kills the reader). Memory not in a file of its own was mapped
+// by PipeWire as it came.
+std::uint32_t readableSize(const spa_data &data)
+{
+    if (data.type != SPA_DATA_MemFd)
+        return data.maxsize;
+    struct stat file = {};
+    if (data.fd < 0 || fstat(int(data.fd), &file) != 0 || file.st_size <= off_t(data.mapoffset))
+        return 0;
+    return std::uint32_t(std::min<std::uint64_t>(data.maxsize, std::uint64_t(file.st_size) - data.mapoffset));
 }
 
 // One row of `width` pixels into 0xFFRRGGBB.
@@ -278,7 +296,7 @@ void ScreenStream::take(pw_buffer *buffer)
 {
     const spa_data &data = buffer->buffer->datas[0];
     const std::optional<FrameRows> rows
-        = frameRows(frameSize, data.chunk->offset, data.chunk->size, data.chunk->stride, data.maxsize);
+        = frameRows(frameSize, data.chunk->offset, data.chunk->size, data.chunk->stride, readable.value(buffer));
     const bool had = hasPicture();
     drop();
     if (!rows) {
@@ -303,9 +321,15 @@ void ScreenStream::drop()
     pixels = nullptr;
 }
 
+void ScreenStream::bufferAdded(pw_buffer *buffer)
+{
+    readable.insert(buffer, buffer->buffer->n_datas > 0 ? readableSize(buffer->buffer->datas[0]) : 0);
+}
+
 // Buffers go when the format changes or the stream stops: the picture in one goes with it.
 void ScreenStream::bufferRemoved(pw_buffer *buffer)
 {
+    readable.remove(buffer);
     if (buffer != newest)
         return;
     newest = nullptr;

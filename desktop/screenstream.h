@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QPoint>
@@ -22,8 +23,9 @@ struct spa_pod;
 // One monitor's PipeWire stream of a portal session, consumed on the thread of the loop the
 // core runs on. It keeps the newest usable picture buffer dequeued (the one before goes back to
 // the compositor), so a grab reads straight from the shared memory, with no copy per frame.
-// Every buffer is checked against the negotiated format before a pixel of it is read; buffers
-// without a picture (cursor-only, or flagged corrupted) only carry the pointer.
+// Every buffer is checked against the negotiated format and the memory really behind it before a
+// pixel of it is read; buffers without a picture (cursor-only, or flagged corrupted) only carry
+// the pointer.
 class ScreenStream : public QObject
 {
     Q_OBJECT
@@ -59,7 +61,8 @@ signals:
     void resized();
     // hasPicture() changed: a picture came, or the one kept went (a new format, a bad buffer).
     void pictureChanged();
-    // A buffer claimed a picture its data cannot hold (short, out of bounds, rows too narrow).
+    // A buffer claimed a picture its data cannot hold (short, out of bounds, rows too narrow,
+    // memory missing).
     void picturesUnusable();
     // The stream failed, was disconnected, or its source went away.
     void ended();
@@ -70,6 +73,7 @@ private:
     void stateChanged(int state);
     void paramChanged(std::uint32_t id, const spa_pod *param);
     void process();
+    void bufferAdded(pw_buffer *buffer);
     void bufferRemoved(pw_buffer *buffer);
     void negotiated(const spa_pod *format);
     void readCursor(spa_buffer *buffer);
@@ -82,6 +86,7 @@ private:
     spa_hook listener = {};
     bool redFirst = false;      // RGBx/RGBA rather than BGRx/BGRA
     QSize frameSize;            // pixels of the pictures, once negotiated
+    QHash<const pw_buffer *, std::uint32_t> readable; // bytes of each buffer's picture memory
     pw_buffer *newest = nullptr;
     const std::uint8_t *pixels = nullptr; // the newest usable picture's top row
     std::ptrdiff_t stride = 0;            // bytes from one row to the next; negative bottom-up

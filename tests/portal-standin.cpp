@@ -8,6 +8,7 @@
 #include <pipewire/pipewire.h>
 #include <spa/param/video/format-utils.h>
 
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -164,7 +165,7 @@ public:
         const int width = m.rect.width(), height = m.rect.height(), row = width * 4;
         const bool picture = m.wantPicture && d.maxsize == uint32_t(row * height), bottomUp = has("negative-stride");
         m.wantPicture &= !picture;
-        for (int i = 0; i < int(d.maxsize / 4); ++i)
+        for (int i = 0; i < int((d.maxsize >> int(has("--short-memory"))) / 4); ++i)
             static_cast<uint32_t *>(d.data)[i] = picture ? standInPixel(m.rect.x() + i % width, m.rect.y() + (bottomUp ? height - 1 - i / width : i / width)) : 0;
         const int32_t stride = !picture ? row : has("bad-stride") ? width * 2 : bottomUp ? -row : row;
         const uint32_t size = picture ? uint32_t(row * height) >> int(has("short-chunk")) : 0;
@@ -376,7 +377,7 @@ public:
             return (void)(m.stream && pw_stream_update_params(m.stream, params, cursorMeta ? 3 : 2));
         m.stream = pw_stream_new(core, "monitor", pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
         pw_stream_add_listener(m.stream, &m.listener, &streamEvents(), &m);
-        const auto flags = pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS);
+        const auto flags = pw_stream_flags(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS | (has("--short-memory") ? PW_STREAM_FLAG_ALLOC_BUFFERS : 0));
         pw_stream_connect(m.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, cursorMeta ? 3 : 2);
     }
 
@@ -386,13 +387,25 @@ public:
         events.version = PW_VERSION_STREAM_EVENTS;
         events.process = [](void *m) { instance->process(*static_cast<Monitor *>(m)); };
         // A picture held back for buffers of a new size goes out once they are all in.
-        events.add_buffer = [](void *m, pw_buffer *) {
+        events.add_buffer = [](void *m, pw_buffer *b) {
+            if (instance->has("--short-memory"))
+                shortMemory(b->buffer->datas[0], static_cast<Monitor *>(m)->rect.size());
             QTimer::singleShot(0, instance, [m = static_cast<Monitor *>(m)] {
                 if (m->stream && m->wantPicture)
                     pw_stream_trigger_process(m->stream);
             });
         };
         return events;
+    }
+
+    // Memory in a file half the size it claims, as a faulty compositor might hand out.
+    static void shortMemory(spa_data &d, const QSize &size)
+    {
+        const uint32_t claimed = uint32_t(size.width() * size.height() * 4);
+        const int fd = memfd_create("standin", MFD_CLOEXEC);
+        if (fd < 0 || ftruncate(fd, claimed / 2) != 0)
+            qFatal("portal-standin: no memory file");
+        d = spa_data{SPA_DATA_MemFd, SPA_DATA_FLAG_READWRITE, fd, 0, claimed, mmap(nullptr, claimed / 2, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0), d.chunk};
     }
 
     // Without a session the streams alone end.

@@ -244,6 +244,7 @@ private slots:
         row("compositor destroys the streams", at10, {"destroy-streams"}, DesktopProblem::StreamEnded, false);
         row("chunk shorter than the picture", at10, {"short-chunk"}, DesktopProblem::NoPictures, false);
         row("rows narrower than the picture", at10, {"bad-stride"}, DesktopProblem::NoPictures, false);
+        row("memory shorter than it claims", pointerAt({10, 400}) + QStringList{"--short-memory"}, {}, DesktopProblem::NoPictures, false);
         row("no cursor metadata mode", {"--no-cursor"}, {}, DesktopProblem::NoCursorMetadata, false);
         row("cursor metadata never sent", {"--no-cursor-meta"}, {}, DesktopProblem::NoCursorMetadata, false);
         row("cursor-only buffers, no pictures", {"--no-pictures"}, {}, DesktopProblem::NoPictures, false);
