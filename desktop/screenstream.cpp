@@ -140,13 +140,14 @@ bool isCursorOnly(spa_buffer *buffer)
 
 // The bytes of a mapped buffer that may be read: all it claims, unless it is a file shorter than
 // that (reading past a file's end kills the reader). Memory not in a file of its own was mapped
-// by PipeWire as it came.
+// by PipeWire as it came; memory of a kind not asked for (a graphics card's) is not read at all.
 std::uint32_t readableSize(const spa_data &data)
 {
-    if (data.type != SPA_DATA_MemFd)
+    if (data.type == SPA_DATA_MemPtr)
         return data.maxsize;
     struct stat file = {};
-    if (data.fd < 0 || fstat(int(data.fd), &file) != 0 || file.st_size <= off_t(data.mapoffset))
+    if (data.type != SPA_DATA_MemFd || data.fd < 0 || fstat(int(data.fd), &file) != 0
+        || file.st_size <= off_t(data.mapoffset))
         return 0;
     return std::uint32_t(std::min<std::uint64_t>(data.maxsize, std::uint64_t(file.st_size) - data.mapoffset));
 }
