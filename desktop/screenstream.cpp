@@ -24,7 +24,6 @@ struct StreamCallbacks
         static_cast<ScreenStream *>(self)->paramChanged(id, param);
     }
     static void process(void *self) { static_cast<ScreenStream *>(self)->process(); }
-    static void addBuffer(void *self, pw_buffer *buffer) { static_cast<ScreenStream *>(self)->bufferAdded(buffer); }
     static void removeBuffer(void *self, pw_buffer *buffer)
     {
         static_cast<ScreenStream *>(self)->bufferRemoved(buffer);
@@ -38,7 +37,6 @@ struct StreamCallbacks
             e.state_changed = &StreamCallbacks::stateChanged;
             e.param_changed = &StreamCallbacks::paramChanged;
             e.process = &StreamCallbacks::process;
-            e.add_buffer = &StreamCallbacks::addBuffer;
             e.remove_buffer = &StreamCallbacks::removeBuffer;
             return e;
         }();
@@ -138,8 +136,8 @@ bool isCursorOnly(spa_buffer *buffer)
         || (header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED));
 }
 
-// The bytes of a mapped buffer that may be read: all it claims, unless it is a file shorter than
-// that (reading past a file's end kills the reader). Memory not in a file of its own was mapped
+// The bytes of a mapped buffer that may be read now: all it claims, unless it is a file shorter
+// than that (reading past a file's end kills the reader). Memory not in a file of its own was mapped
 // by PipeWire as it came; memory of a kind not asked for (a graphics card's) is not read at all.
 std::uint32_t readableSize(const spa_data &data)
 {
@@ -297,7 +295,7 @@ void ScreenStream::take(pw_buffer *buffer)
 {
     const spa_data &data = buffer->buffer->datas[0];
     const std::optional<FrameRows> rows
-        = frameRows(frameSize, data.chunk->offset, data.chunk->size, data.chunk->stride, readable.value(buffer));
+        = frameRows(frameSize, data.chunk->offset, data.chunk->size, data.chunk->stride, readableSize(data));
     const bool had = hasPicture();
     drop();
     if (!rows) {
@@ -322,15 +320,9 @@ void ScreenStream::drop()
     pixels = nullptr;
 }
 
-void ScreenStream::bufferAdded(pw_buffer *buffer)
-{
-    readable.insert(buffer, buffer->buffer->n_datas > 0 ? readableSize(buffer->buffer->datas[0]) : 0);
-}
-
 // Buffers go when the format changes or the stream stops: the picture in one goes with it.
 void ScreenStream::bufferRemoved(pw_buffer *buffer)
 {
-    readable.remove(buffer);
     if (buffer != newest)
         return;
     newest = nullptr;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QPoint>
@@ -73,7 +72,6 @@ private:
     void stateChanged(int state);
     void paramChanged(std::uint32_t id, const spa_pod *param);
     void process();
-    void bufferAdded(pw_buffer *buffer);
     void bufferRemoved(pw_buffer *buffer);
     void negotiated(const spa_pod *format);
     void readCursor(spa_buffer *buffer);
@@ -86,7 +84,6 @@ private:
     spa_hook listener = {};
     bool redFirst = false;      // RGBx/RGBA rather than BGRx/BGRA
     QSize frameSize;            // pixels of the pictures, once negotiated
-    QHash<const pw_buffer *, std::uint32_t> readable; // bytes of each buffer's picture memory
     pw_buffer *newest = nullptr;
     const std::uint8_t *pixels = nullptr; // the newest usable picture's top row
     std::ptrdiff_t stride = 0;            // bytes from one row to the next; negative bottom-up
