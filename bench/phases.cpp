@@ -103,6 +103,7 @@ private:
     {
         return {
             {"pointer and square", [this] {
+                 w.holdTickRepaints();
                  sample = w.desk.pointerAndSquare(w.zoomSpan);
                  monitor = w.screenIndexAt(sample.pointer);
              }},
@@ -110,7 +111,8 @@ private:
             {"centre colour", [this] { w.readCentreColor(); }},
             {"colour and position texts", [this] { w.showColorTexts(sample.pointer, monitor); }},
             {"swatches and debug line", [this] { w.showSwatches(); }},
-            {"repaint and flush", repaintAndFlush},
+            {"paint changes straight, flush", [this] { w.paintTickChanges(); }},
+            {"rest of the event loop's pass", repaintAndFlush},
         };
     }
 

@@ -3,8 +3,11 @@
 #include <QEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 ColorSwatch::ColorSwatch(QWidget *parent)
     : QLabel(parent)
+    , StraightPainted(this)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -25,7 +28,21 @@ void ColorSwatch::setColor(quint32 rgb)
     if (rgb == shown)
         return;
     shown = rgb;
-    update();
+    changed(rect());
+}
+
+bool ColorSwatch::canPaintStraight(QImage::Format format)
+{
+    return testAttribute(Qt::WA_OpaquePaintEvent)
+        && (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied);
+}
+
+void ColorSwatch::paintStraight(QImage &target, const QPoint &at)
+{
+    const QRect part = heldRepaint().translated(at);
+    uchar *bits = target.bits();
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(bits + y * target.bytesPerLine()) + part.left(), part.width(), 0xFF000000u | shown);
 }
 
 void ColorSwatch::paintEvent(QPaintEvent *)

@@ -34,7 +34,7 @@ quint32 pairKey(QChar first, QChar second)
 
 LineGlyphs::LineGlyphs(const QFont &font)
     : font(font)
-    , rawFont(QRawFont::fromFont(font))
+    , raw(QRawFont::fromFont(font))
 {
 }
 
@@ -45,7 +45,7 @@ void LineGlyphs::learn(const QString &characters)
         for (QChar second : characters)
             all += QString(first) + second;
     const QList<QGlyphRun> runs = laidOut(all, font);
-    if (runs.size() != 1 || runs.first().rawFont() != rawFont || runs.first().glyphIndexes().size() != all.size())
+    if (runs.size() != 1 || runs.first().rawFont() != raw || runs.first().glyphIndexes().size() != all.size())
         return; // glyphs merged or split somewhere: pairs are checked one by one when met
     const QVector<quint32> indexes = runs.first().glyphIndexes();
     const QVector<QPointF> positions = runs.first().positions();
@@ -80,7 +80,7 @@ QGlyphRun LineGlyphs::run(const GlyphLine &line, const InkSpan &span) const
     for (int i = 0; i < line.indexes.size(); ++i)
         met += meets(i) ? 1 : 0;
     QGlyphRun run;
-    run.setRawFont(rawFont);
+    run.setRawFont(raw);
     if (met == line.indexes.size()) {
         run.setGlyphIndexes(line.indexes); // all of it, shared
         run.setPositions(line.positions);
@@ -139,10 +139,10 @@ LineGlyphs::Glyph LineGlyphs::measured(QChar c) const
     Glyph glyph;
     glyph.known = true;
     const QList<QGlyphRun> runs = c.isSurrogate() ? QList<QGlyphRun>() : laidOut(QString(c), font);
-    if (runs.size() == 1 && runs.first().rawFont() == rawFont && runs.first().glyphIndexes().size() == 1
+    if (runs.size() == 1 && runs.first().rawFont() == raw && runs.first().glyphIndexes().size() == 1
         && runs.first().positions().first().x() == 0) {
         glyph.index = runs.first().glyphIndexes().first();
-        const QRectF outline = rawFont.boundingRect(glyph.index);
+        const QRectF outline = raw.boundingRect(glyph.index);
         glyph.ink = {outline.left() - inkMargin, outline.right() + inkMargin};
         glyph.alone = true;
     }
@@ -156,7 +156,7 @@ qreal LineGlyphs::stepOf(QChar first, QChar second)
         return known;
     const QList<QGlyphRun> runs = laidOut(QString(first) + second, font);
     qreal step = unsound;
-    if (runs.size() == 1 && runs.first().rawFont() == rawFont && runs.first().glyphIndexes().size() == 2) {
+    if (runs.size() == 1 && runs.first().rawFont() == raw && runs.first().glyphIndexes().size() == 2) {
         const QVector<quint32> indexes = runs.first().glyphIndexes();
         const QVector<QPointF> positions = runs.first().positions();
         step = checkedStep(first, second, indexes.at(0), indexes.at(1), positions.at(1) - positions.at(0));

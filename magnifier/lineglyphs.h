@@ -39,6 +39,8 @@ class LineGlyphs
 public:
     explicit LineGlyphs(const QFont &font);
 
+    const QRawFont &rawFont() const { return raw; }
+
     // Checks at once every pair of `characters` (those the caller's texts are made of), in one
     // layout instead of one per pair met.
     void learn(const QString &characters);
@@ -77,7 +79,7 @@ private:
     qreal checkedStep(QChar first, QChar second, quint32 firstIndex, quint32 secondIndex, const QPointF &step);
 
     QFont font;
-    QRawFont rawFont;
+    QRawFont raw;
     std::vector<Glyph> asciiGlyphs = std::vector<Glyph>(tableSize);
     std::vector<qreal> asciiSteps = std::vector<qreal>(tableSize * tableSize, unknown);
     QHash<ushort, Glyph> glyphs;

@@ -12,6 +12,7 @@
 
 PictureLabel::PictureLabel(QWidget *parent)
     : QLabel(parent)
+    , StraightPainted(this)
 {
 }
 
@@ -21,7 +22,7 @@ void PictureLabel::setPicture(const QImage &square, int factor, int sightType)
     enlargement = factor;
     sight = sightType;
     updateOpacity();
-    update();
+    changed(rect());
 }
 
 QImage PictureLabel::picture() const
@@ -88,9 +89,33 @@ bool PictureLabel::paintInPlace(QPainter &painter, const QPaintEvent &event)
         return false;
     // The painter's engine writes into these very bytes; asking for writable ones could copy them.
     auto *bits = const_cast<uchar *>(target.constBits());
-    magnifyInto(bits + at.y() * target.bytesPerLine() + at.x() * qsizetype(sizeof(QRgb)), target.bytesPerLine(), source, enlargement);
-    paintSight(painter, sight, enlargement, source.width());
+    paintInto(bits + at.y() * target.bytesPerLine() + at.x() * qsizetype(sizeof(QRgb)), target.bytesPerLine(), painter);
     return true;
+}
+
+// `painter` paints on the same pixels as `topLeft`, from the label's top-left.
+void PictureLabel::paintInto(uchar *topLeft, qsizetype stride, QPainter &painter)
+{
+    magnifyInto(topLeft, stride, source, enlargement);
+    paintSight(painter, sight, enlargement, source.width());
+}
+
+bool PictureLabel::canPaintStraight(QImage::Format format)
+{
+    return testAttribute(Qt::WA_OpaquePaintEvent) && heldRepaint() == rect()
+        && (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied);
+}
+
+// A sight with a figure needs a painter; most have none, and the picture is then all there is.
+void PictureLabel::paintStraight(QImage &target, const QPoint &at)
+{
+    uchar *topLeft = target.bits() + at.y() * target.bytesPerLine() + at.x() * qsizetype(sizeof(QRgb));
+    const SightFigure figure = sightFigure(sight, enlargement, source.width());
+    if (!figure.hasFrame && figure.lines.isEmpty())
+        return magnifyInto(topLeft, target.bytesPerLine(), source, enlargement);
+    QPainter painter(&target);
+    painter.translate(at);
+    paintInto(topLeft, target.bytesPerLine(), painter);
 }
 
 // Setting the attribute, even to the value it has, makes the window work out again which of

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QLabel>
 
+#include "straightpainted.h"
+
 class QPainter;
 
 // The label showing the magnified picture, painted as a QLabel showing it as its pixmap would
@@ -11,8 +13,9 @@ class QPainter;
 // background and the translucent panel beneath first (per tick, on a changing desktop, that
 // cost more than drawing the picture itself) nor the label its frame pass; and the picture is
 // enlarged straight into the image the label paints on. Otherwise, as after a change of zoom
-// while frozen, it paints like any label.
-class PictureLabel : public QLabel
+// while frozen, it paints like any label. Its window may paint a new picture straight (see
+// StraightPainted) while it is opaque.
+class PictureLabel : public QLabel, public StraightPainted
 {
 public:
     explicit PictureLabel(QWidget *parent = nullptr);
@@ -25,6 +28,9 @@ public:
     // The picture as shown, enlarged and with its sight; null when there is none.
     QImage picture() const;
 
+    bool canPaintStraight(QImage::Format format) override;
+    void paintStraight(QImage &target, const QPoint &at) override;
+
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -32,6 +38,7 @@ protected:
 
 private:
     bool paintInPlace(QPainter &painter, const QPaintEvent &event);
+    void paintInto(uchar *topLeft, qsizetype stride, QPainter &painter);
     void updateOpacity();
 
     QImage source;

@@ -32,15 +32,16 @@ bool samePixels(const QImage &a, const QImage &b)
     return true;
 }
 
-// The line the debug stream would make of the two quoted swatch styles, built again only when
-// the colour changes.
-const QString &swatchLine(quint32 colour)
+// The line the debug stream would make of the two quoted swatch styles (ASCII), built again only
+// when the colour changes.
+const QByteArray &swatchLine(quint32 colour)
 {
     static quint32 lineColour = 0;
-    static QString line;
+    static QByteArray line;
     if (line.isEmpty() || colour != lineColour) {
-        line = QLatin1Char('"') + swatchStyle(colour) + QLatin1String("\"     \"") + swatchStyle(colour4(colour))
-            + QLatin1Char('"');
+        line = (QLatin1Char('"') + swatchStyle(colour) + QLatin1String("\"     \"") + swatchStyle(colour4(colour))
+                + QLatin1Char('"'))
+                   .toLatin1();
         lineColour = colour;
     }
     return line;
@@ -61,6 +62,7 @@ void Vikaro::manageTimouts()
     if (!placed)
         placeExactly();
     followMonitors();
+    holdTickRepaints();
     const Desktop::PointerSquare sample = desk.pointerAndSquare(zoomSpan);
     const int monitor = screenIndexAt(sample.pointer);
     if (sample.square.isNull()) {
@@ -71,6 +73,7 @@ void Vikaro::manageTimouts()
         showColorTexts(sample.pointer, monitor);
         showSwatches();
     }
+    paintTickChanges();
     timer->start(tickInterval);
 }
 
@@ -137,7 +140,7 @@ void Vikaro::showSwatches()
     swatch8->setColor(currentColor);
     swatch4->setColor(colour4(currentColor));
     if (QLoggingCategory::defaultCategory()->isDebugEnabled())
-        qDebug().noquote() << swatchLine(currentColor);
+        qDebug("%s", swatchLine(currentColor).constData()); // formatted without a text stream
 }
 
 void Vikaro::onFocusChanged(QWindow *focusWindow)

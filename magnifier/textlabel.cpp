@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
+#include "glyphprints.h"
 #include "lineglyphs.h"
 
 namespace {
@@ -32,6 +34,7 @@ QPixmap opaqueIfItIs(const QPixmap &pixmap)
 
 TextLabel::TextLabel(QWidget *parent)
     : QLabel(parent)
+    , StraightPainted(this)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setTextFormat(Qt::PlainText); // no guessing at rich text in every new text
@@ -56,12 +59,77 @@ void TextLabel::showLine(const QString &line)
     setText(line);
     setAttribute(Qt::WA_UpdatesDisabled, false);
     if (!shown || !laidOut())
-        return update();
-    const InkSpan changed = LineGlyphs::changedSpan(before, laid);
-    const int left = int(std::floor(baseline.x() + changed.left));
-    const int right = int(std::ceil(baseline.x() + changed.right));
+        return changed(rect());
+    const InkSpan span = LineGlyphs::changedSpan(before, laid);
+    const int left = int(std::floor(baseline.x() + span.left));
+    const int right = int(std::ceil(baseline.x() + span.right));
     if (right > left)
-        update(left, 0, right - left, height());
+        changed(QRect(left, 0, right - left, height()) & rect());
+}
+
+// A line placed glyph by glyph over a background kept opaque, in a solid pen, once its glyphs
+// blended here proved to give the toolkit's pixels (checked on an image of the window's format).
+bool TextLabel::canPaintStraight(QImage::Format format)
+{
+    // The toolkit places a glyph at the window's left edge unlike any other; none is there.
+    if (format != QImage::Format_RGB32 || opaqueBackground.isNull() || backgroundRect != geometry()
+        || backgroundParentSize != parentWidget()->size() || mapTo(window(), QPoint()).x() <= 0 || !laidOut())
+        return false;
+    const QBrush &brush = palette().brush(foregroundRole());
+    return brush.style() == Qt::SolidPattern && brush.color().alpha() == 255 && printsReady();
+}
+
+// Glyph prints for the font and pen, checked once on the first line there is.
+bool TextLabel::printsReady()
+{
+    if (printsChecked)
+        return prints != nullptr;
+    if (text().isEmpty())
+        return false;
+    printsChecked = true;
+    prints = std::make_unique<GlyphPrints>(glyphs->rawFont());
+    if (!printsMatchToolkit())
+        prints.reset();
+    return prints != nullptr;
+}
+
+void TextLabel::paintStraight(QImage &target, const QPoint &at)
+{
+    const QRect part = heldRepaint();
+    const std::size_t rowBytes = std::size_t(part.width()) * sizeof(QRgb);
+    uchar *bits = target.bits();
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        std::memcpy(reinterpret_cast<QRgb *>(bits + (at.y() + y) * target.bytesPerLine()) + at.x() + part.left(),
+                    reinterpret_cast<const QRgb *>(opaqueBackground.constScanLine(y)) + part.left(), rowBytes);
+    if (!text().isEmpty())
+        prints->blend(target, baseline + at, laid, part.translated(at), straightPen());
+}
+
+QRgb TextLabel::straightPen() const
+{
+    return palette().brush(foregroundRole()).color().rgb();
+}
+
+// The shown line painted both ways over the background, as far from the left as in the window,
+// compared once per font and pen.
+bool TextLabel::printsMatchToolkit()
+{
+    const int left = mapTo(window(), QPoint()).x();
+    QImage toolkit(left + width(), height(), opaqueBackground.format());
+    toolkit.fill(Qt::black);
+    {
+        QPainter painter(&toolkit);
+        painter.drawImage(left, 0, opaqueBackground);
+    }
+    QImage straight = toolkit.copy();
+    {
+        QPainter painter(&toolkit);
+        painter.translate(left, 0);
+        painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
+        painter.drawGlyphRun(baseline, glyphs->run(laid, {-baseline.x(), width() - baseline.x()}));
+    }
+    prints->blend(straight, baseline + QPointF(left, 0), laid, straight.rect(), straightPen());
+    return straight == toolkit;
 }
 
 void TextLabel::paintEvent(QPaintEvent *event)
@@ -97,6 +165,8 @@ void TextLabel::prepareGlyphs()
     if (glyphs)
         return;
     glyphs = std::make_unique<LineGlyphs>(font());
+    prints.reset();
+    printsChecked = false;
     glyphs->learn(characters);
     laidText = QString();
 }
@@ -105,7 +175,10 @@ void TextLabel::prepareGlyphs()
 void TextLabel::changeEvent(QEvent *event)
 {
     background = QPixmap();
+    opaqueBackground = QImage();
     glyphs.reset();
+    prints.reset();
+    printsChecked = false;
     QLabel::changeEvent(event);
 }
 
@@ -124,6 +197,7 @@ void TextLabel::keepBackground()
     background.fill(Qt::transparent);
     parent->render(&background, QPoint(), QRegion(backgroundRect), QWidget::DrawWindowBackground);
     background = opaqueIfItIs(background);
+    opaqueBackground = background.hasAlphaChannel() ? QImage() : background.toImage().convertToFormat(QImage::Format_RGB32);
     baseline = baselineStart();
 }
 

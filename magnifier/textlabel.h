@@ -8,6 +8,9 @@
 #include <memory>
 
 #include "lineglyphs.h"
+#include "straightpainted.h"
+
+class GlyphPrints;
 
 // A label for one line of plain text that changes every sampling tick (colour values, pointer
 // position), left-aligned and centred vertically, without frame, border or background of its
@@ -15,8 +18,9 @@
 // as a QLabel, for less: it keeps a copy of the parent's background beneath it instead of
 // having the window repaint it (textured, in the style sheet) at every change, and it skips a
 // label's frame pass and the line-breaking layout a single line never needs, and places the
-// glyphs of a line it has met the characters of without shaping it again.
-class TextLabel : public QLabel
+// glyphs of a line it has met the characters of without shaping it again. Its window may paint
+// a changed line straight (see StraightPainted).
+class TextLabel : public QLabel, public StraightPainted
 {
 public:
     explicit TextLabel(QWidget *parent = nullptr);
@@ -29,6 +33,9 @@ public:
     // shown when both are placed glyph by glyph (the last digits of a position, say).
     void showLine(const QString &line);
 
+    bool canPaintStraight(QImage::Format format) override;
+    void paintStraight(QImage &target, const QPoint &at) override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -38,13 +45,19 @@ private:
     void prepareGlyphs();
     bool laidOut();
     QPointF baselineStart() const;
+    QRgb straightPen() const;
+    bool printsReady();
+    bool printsMatchToolkit();
 
     QPixmap background; // the parent's background beneath, for backgroundRect in the parent
+    QImage opaqueBackground; // the same pixels when none is see-through, else null
     QRect backgroundRect;
     QSize backgroundParentSize;
     QPointF baseline;
     QString characters;
     std::unique_ptr<LineGlyphs> glyphs; // for the font, as long as it stays
+    std::unique_ptr<GlyphPrints> prints; // for the font and pen, once checked against the toolkit
+    bool printsChecked = false;
     GlyphLine laid;                     // the text, when placed glyph by glyph
     GlyphLine before;                   // the text shown before
     QString laidText;

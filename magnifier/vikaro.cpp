@@ -32,6 +32,14 @@ Label *makeLabel(QWidget *parent, const QString &toolTip = QString())
     return label;
 }
 
+// A widget of a fixed size does not ask its parent to lay its children out again whenever its
+// contents change (a label's text, at every tick).
+void placeFixed(QWidget *widget, const QRect &geometry)
+{
+    widget->setFixedSize(geometry.size());
+    widget->setGeometry(geometry);
+}
+
 } // namespace
 
 Vikaro::Vikaro(Desktop &desktop, QWidget *parent)
@@ -66,7 +74,7 @@ void Vikaro::buildUi()
 {
     zoomSize = QSize(zoomFactor * zoomSpan, zoomFactor * zoomSpan);
     hexLabel = makeLabel<TextLabel>(this, tr("Valeur RGB en hexadécimal de la couleur du pixel actif."));
-    hexLabel->setGeometry(40, 53, 135, 20);
+    placeFixed(hexLabel, {40, 53, 135, 20});
     hexLabel->setCharacters(QString::fromLatin1(colorTextCharacters));
     swatchPanel = makeLabel(this);
     swatchPanel->setStyleSheet(translucentPanel);
@@ -75,7 +83,7 @@ void Vikaro::buildUi()
     swatch4 = new ColorSwatch(swatchPanel);
     swatch4->setToolTip(tr("La Couleur du pixel actif (4 bits)."));
     decLabel = makeLabel<TextLabel>(this, tr("Valeur RGB en décimal de la couleur du pixel actif."));
-    decLabel->setGeometry(62, 116, 129, 20);
+    placeFixed(decLabel, {62, 116, 129, 20});
     decLabel->setCharacters(QString::fromLatin1(colorTextCharacters));
     zoomPanel = makeLabel(this);
     zoomPanel->setStyleSheet(translucentPanel);
@@ -116,7 +124,7 @@ void Vikaro::refreshLayout()
     swatch4->setGeometry(g.swatch4);
     zoomPanel->setGeometry(g.zoomPanel);
     zoomLabel->setGeometry(g.zoomLabel);
-    positionLabel->setGeometry(g.positionLabel);
+    placeFixed(positionLabel, g.positionLabel);
     zoomSize = QSize(g.side, g.side);
     CData store;
     store.setInt(prefs::group, prefs::zoomFactor, zoomIndex);

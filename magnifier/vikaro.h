@@ -21,7 +21,9 @@ class COptionsDlg;
 class PictureLabel;
 class QImage;
 class QLabel;
+class QRegion;
 class QTimer;
+class StraightPainted;
 class TextLabel;
 enum class DesktopProblem;
 
@@ -87,6 +89,12 @@ private:
     void readCentreColor();
     void showColorTexts(const QPoint &pointer, int monitor);
     void showSwatches();
+
+    // a tick's repaint
+    std::array<StraightPainted *, 6> tickParts() const;
+    void holdTickRepaints();
+    void paintTickChanges();
+    QImage *straightTarget(const QRegion &region);
 
     // monitors and placement
     int screenIndexAt(QPoint p);

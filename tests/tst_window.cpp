@@ -152,6 +152,17 @@ bool accessAs(uint user)
     return geteuid() != 0 || uint(setfsuid(uid_t(-1))) == user;
 }
 
+// Counts the paint events of the objects it filters.
+struct PaintCounter : QObject
+{
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+
 struct Unwritable
 {
     const char *name;
@@ -321,6 +332,48 @@ private slots:
         const QImage changed = onScreen();
         label.repaint();
         QCOMPARE(changed, onScreen());
+    }
+
+    void ticksPaintAsWidgets_data()
+    {
+        QTest::addColumn<int>("sight");
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<bool>("covered");
+        QTest::newRow("a new colour and position every tick") << 0 << 0 << false;
+        QTest::newRow("full cross sight over the picture") << 1 << 0 << false;
+        QTest::newRow("open cross and frame, largest zoom") << 4 << 8 << false;
+        QTest::newRow("a text covered by another label: left to the widgets") << 0 << 0 << true;
+    }
+    // What a tick paints straight into the window is what its widgets paint: the window repainted
+    // whole shows the same pixels. Uncovered, the tick leaves nothing for them to repaint.
+    void ticksPaintAsWidgets()
+    {
+        QFETCH(int, sight);
+        QFETCH(int, zoom);
+        QFETCH(bool, covered);
+        gridType = sight;
+        zoomIndex = zoom;
+        VikaroProbe w;
+        QLabel cover("~", w.window());
+        cover.setGeometry(w.hexLabel()->geometry().adjusted(30, 4, -60, -4));
+        cover.setVisible(covered);
+        PaintCounter painted;
+        for (QWidget *part : std::initializer_list<QWidget *>{w.zoomLabel(), w.swatch8(), w.swatch4(), w.hexLabel(),
+                                                              w.decLabel(), w.positionLabel()})
+            part->installEventFilter(&painted);
+        w.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window()));
+        const auto onScreen = [&w] { return w.window()->screen()->grabWindow(w.window()->winId()).toImage(); };
+        for (int i = 0; i < 6; ++i) {
+            fake->cursor = start + QPoint(i * 7, i * 3);
+            painted.paints = 0;
+            w.tick();
+            QCoreApplication::processEvents();
+            QCOMPARE(painted.paints > 0, covered);
+            const QImage ticked = onScreen();
+            w.window()->repaint();
+            QCOMPARE(onScreen(), ticked);
+        }
     }
 
     // At every zoom level, types outside 1..4 draw nothing; none paints the pixel that is read.

@@ -96,7 +96,8 @@ private slots:
             << 0 << 4 << QPoint(1279, 1023) << QPoint(1250, 1001) << false;
         QTest::newRow("top-left pixel through the toolkit's desktop") << 0 << 3 << QPoint(0, 0) << QPoint(2, 2) << true;
     }
-    // Every block of the picture (black off the screen), and the swatches' pixels, on screen.
+    // Every block of the picture (black off the screen), and the swatches' pixels, on screen; the
+    // window the same once its widgets repaint it all.
     void picture()
     {
         QFETCH(int, zoom);
@@ -117,6 +118,9 @@ private slots:
             QImage expected = pattern.copy(squareAround(p, span)).scaled(span * factor, span * factor);
             drawSightOn(expected, sight, factor, span);
             QTRY_COMPARE(onScreen(w->zoomLabel(), expected.rect()), expected);
+            const QImage ticked = onScreen(w->window(), w->window()->rect()); // the texts too, painted straight
+            w->window()->repaint();
+            QCOMPARE(onScreen(w->window(), w->window()->rect()), ticked);
         }
     }
 

@@ -1,0 +1,140 @@
+#include "glyphprints.h"
+
+#include <QGlyphRun>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+#include "lineglyphs.h"
+
+namespace {
+
+// Room around a glyph's outline for what its rendering adds (hinting, antialiasing), pixels.
+constexpr int printMargin = 4;
+
+// Each channel of `colour` times `level` / 255, rounded.
+QRgb scaled(QRgb colour, uint level)
+{
+    uint redBlue = (colour & 0xFF00FFu) * level;
+    redBlue = ((redBlue + ((redBlue >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
+    uint alphaGreen = ((colour >> 8) & 0xFF00FFu) * level;
+    alphaGreen = (alphaGreen + ((alphaGreen >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
+    return alphaGreen | redBlue;
+}
+
+// `pen` over `under` at coverage 1..254 of 255, each part rounded apart as the toolkit's raster
+// engine blends a glyph; the sum never carries from one channel into the next.
+QRgb mixed(QRgb pen, uint coverage, QRgb under)
+{
+    return scaled(pen, coverage) + scaled(under, 255 - coverage);
+}
+
+// `levels`, `place` wide, blended in `pen` into the 32-bit pixels `bits`, rows `stride` bytes
+// apart, within `clip`.
+void blendLevels(uchar *bits, qsizetype stride, const uchar *levels, const QRect &place, const QRect &clip, QRgb pen)
+{
+    const QRect area = place & clip;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const uchar *row = levels + (y - place.top()) * place.width() - place.left();
+        auto *pixels = reinterpret_cast<QRgb *>(bits + y * stride);
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const uint level = row[x];
+            if (level == 255)
+                pixels[x] = pen;
+            else if (level != 0)
+                pixels[x] = mixed(pen, level, pixels[x]);
+        }
+    }
+}
+
+} // namespace
+
+GlyphPrints::GlyphPrints(const QRawFont &rawFont)
+    : font(rawFont)
+{
+}
+
+void GlyphPrints::blend(QImage &target, const QPointF &origin, const GlyphLine &line, const QRect &clip, QRgb pen)
+{
+    uchar *bits = target.bits();
+    for (int i = 0; i < line.indexes.size(); ++i) {
+        const InkSpan &ink = line.inks.at(i);
+        if (origin.x() + ink.right <= clip.left() || origin.x() + ink.left >= clip.right() + 1)
+            continue;
+        const QPointF place = origin + line.positions.at(i);
+        const QPointF pixel(std::floor(place.x()), std::floor(place.y()));
+        const Print &glyph = print(line.indexes.at(i), place.x() - pixel.x(), place.y() - pixel.y());
+        const auto *levels = reinterpret_cast<const uchar *>(glyph.levels.constData());
+        blendLevels(bits, target.bytesPerLine(), levels, glyph.area.translated(pixel.toPoint()), clip, pen);
+    }
+}
+
+// A line's few glyphs are kept side by side and looked for in order.
+const GlyphPrints::Print &GlyphPrints::print(quint32 glyph, qreal xWithin, qreal yWithin)
+{
+    const int yStep = int(yWithin * subSteps);
+    const auto found = std::find_if(glyphs.cbegin(), glyphs.cend(), [glyph, yStep](const GlyphSteps &each) {
+        return each.glyph == glyph && each.yStep == yStep;
+    });
+    const GlyphSteps &steps = found != glyphs.cend() ? *found : caughtSteps(glyph, yWithin);
+    return steps.prints[std::size_t(xWithin * subSteps)];
+}
+
+// The glyph drawn in white on black at each step within a pixel across, all in one pass, each
+// cut to where it painted. Steps the toolkit draws alike share their pixels.
+const GlyphPrints::GlyphSteps &GlyphPrints::caughtSteps(quint32 glyph, qreal yWithin)
+{
+    const QRectF outline = font.boundingRect(glyph);
+    const QPoint origin(printMargin - int(std::floor(outline.left())), printMargin - int(std::floor(outline.top())));
+    const QSize cell(int(std::ceil(outline.width())) + 2 * printMargin + 2,
+                     int(std::ceil(outline.height())) + 2 * printMargin + 2);
+    QImage canvas(cell.width() * subSteps, cell.height(), QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    QGlyphRun run;
+    run.setRawFont(font);
+    run.setGlyphIndexes(QVector<quint32>(subSteps, glyph));
+    QVector<QPointF> places;
+    for (int step = 0; step < subSteps; ++step)
+        places << QPointF(step * cell.width() + origin.x() + qreal(step) / subSteps, origin.y() + yWithin);
+    run.setPositions(places);
+    {
+        QPainter painter(&canvas);
+        painter.setPen(Qt::white);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+    }
+    GlyphSteps caught{glyph, int(yWithin * subSteps), {}};
+    for (std::size_t step = 0; step < caught.prints.size(); ++step) {
+        caught.prints[step] = cut(canvas, QRect(QPoint(int(step) * cell.width(), 0), cell), origin);
+        if (step > 0 && caught.prints[step] == caught.prints[step - 1])
+            caught.prints[step] = caught.prints[step - 1];
+    }
+    glyphs.push_back(std::move(caught));
+    return glyphs.back();
+}
+
+// The part of `area` of `canvas` the glyph painted, its glyph's origin at `origin` within area.
+GlyphPrints::Print GlyphPrints::cut(const QImage &canvas, const QRect &area, const QPoint &origin)
+{
+    int left = area.right() + 1, right = area.left() - 1, top = area.bottom() + 1, bottom = area.top() - 1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(canvas.constScanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qRed(row[x]) != 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    }
+    const QRect painted = right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+    Print print;
+    print.area = painted.translated(-area.topLeft() - origin);
+    print.levels.reserve(painted.width() * painted.height());
+    for (int y = painted.top(); y <= painted.bottom(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(canvas.constScanLine(y));
+        for (int x = painted.left(); x <= painted.right(); ++x)
+            print.levels.append(char(qRed(row[x])));
+    }
+    return print;
+}
