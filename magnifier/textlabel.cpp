@@ -68,27 +68,29 @@ void TextLabel::showLine(const QString &line)
 }
 
 // A line placed glyph by glyph over a background kept opaque, in a solid pen, once its glyphs
-// blended here proved to give the toolkit's pixels (checked on an image of the window's format).
+// blended here proved to give the toolkit's pixels in an image of the window's format.
 bool TextLabel::canPaintStraight(QImage::Format format)
 {
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied)
+        return false;
     // The toolkit places a glyph at the window's left edge unlike any other; none is there.
-    if (format != QImage::Format_RGB32 || opaqueBackground.isNull() || backgroundRect != geometry()
-        || backgroundParentSize != parentWidget()->size() || mapTo(window(), QPoint()).x() <= 0 || !laidOut())
+    if (opaqueBackground.isNull() || backgroundRect != geometry() || backgroundParentSize != parentWidget()->size()
+        || mapTo(window(), QPoint()).x() <= 0 || !laidOut())
         return false;
     const QBrush &brush = palette().brush(foregroundRole());
-    return brush.style() == Qt::SolidPattern && brush.color().alpha() == 255 && printsReady();
+    return brush.style() == Qt::SolidPattern && brush.color().alpha() == 255 && printsReady(format);
 }
 
-// Glyph prints for the font and pen, checked once on the first line there is.
-bool TextLabel::printsReady()
+// Glyph prints for the font and pen, checked once per format on the first line there is.
+bool TextLabel::printsReady(QImage::Format format)
 {
-    if (printsChecked)
+    if (printsChecked == format)
         return prints != nullptr;
     if (text().isEmpty())
         return false;
-    printsChecked = true;
+    printsChecked = format;
     prints = std::make_unique<GlyphPrints>(glyphs->rawFont());
-    if (!printsMatchToolkit())
+    if (!printsMatchToolkit(format))
         prints.reset();
     return prints != nullptr;
 }
@@ -110,12 +112,12 @@ QRgb TextLabel::straightPen() const
     return palette().brush(foregroundRole()).color().rgb();
 }
 
-// The shown line painted both ways over the background, as far from the left as in the window,
-// compared once per font and pen.
-bool TextLabel::printsMatchToolkit()
+// The shown line painted both ways over the background in an image of `format`, as far from
+// the left as in the window.
+bool TextLabel::printsMatchToolkit(QImage::Format format)
 {
     const int left = mapTo(window(), QPoint()).x();
-    QImage toolkit(left + width(), height(), opaqueBackground.format());
+    QImage toolkit(left + width(), height(), format);
     toolkit.fill(Qt::black);
     {
         QPainter painter(&toolkit);
@@ -166,7 +168,7 @@ void TextLabel::prepareGlyphs()
         return;
     glyphs = std::make_unique<LineGlyphs>(font());
     prints.reset();
-    printsChecked = false;
+    printsChecked = QImage::Format_Invalid;
     glyphs->learn(characters);
     laidText = QString();
 }
@@ -178,7 +180,7 @@ void TextLabel::changeEvent(QEvent *event)
     opaqueBackground = QImage();
     glyphs.reset();
     prints.reset();
-    printsChecked = false;
+    printsChecked = QImage::Format_Invalid;
     QLabel::changeEvent(event);
 }
 

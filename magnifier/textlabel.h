@@ -46,8 +46,8 @@ private:
     bool laidOut();
     QPointF baselineStart() const;
     QRgb straightPen() const;
-    bool printsReady();
-    bool printsMatchToolkit();
+    bool printsReady(QImage::Format format);
+    bool printsMatchToolkit(QImage::Format format);
 
     QPixmap background; // the parent's background beneath, for backgroundRect in the parent
     QImage opaqueBackground; // the same pixels when none is see-through, else null
@@ -57,7 +57,7 @@ private:
     QString characters;
     std::unique_ptr<LineGlyphs> glyphs; // for the font, as long as it stays
     std::unique_ptr<GlyphPrints> prints; // for the font and pen, once checked against the toolkit
-    bool printsChecked = false;
+    QImage::Format printsChecked = QImage::Format_Invalid; // the format they were checked in
     GlyphLine laid;                     // the text, when placed glyph by glyph
     GlyphLine before;                   // the text shown before
     QString laidText;

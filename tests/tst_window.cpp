@@ -152,17 +152,6 @@ bool accessAs(uint user)
     return geteuid() != 0 || uint(setfsuid(uid_t(-1))) == user;
 }
 
-// Counts the paint events of the objects it filters.
-struct PaintCounter : QObject
-{
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        paints += event->type() == QEvent::Paint;
-        return false;
-    }
-    int paints = 0;
-};
-
 struct Unwritable
 {
     const char *name;
@@ -357,10 +346,7 @@ private slots:
         QLabel cover("~", w.window());
         cover.setGeometry(w.hexLabel()->geometry().adjusted(30, 4, -60, -4));
         cover.setVisible(covered);
-        PaintCounter painted;
-        for (QWidget *part : std::initializer_list<QWidget *>{w.zoomLabel(), w.swatch8(), w.swatch4(), w.hexLabel(),
-                                                              w.decLabel(), w.positionLabel()})
-            part->installEventFilter(&painted);
+        TickPaints painted(w);
         w.window()->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.window()));
         const auto onScreen = [&w] { return w.window()->screen()->grabWindow(w.window()->winId()).toImage(); };

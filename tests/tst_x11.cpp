@@ -110,8 +110,12 @@ private slots:
         gridType = sight;
         for (int i = 0; i < zoom; ++i)
             QTest::keyClick(w->window(), Qt::Key_Asterisk);
+        TickPaints painted(*w);
         for (const QPoint &p : {pointer, then}) {
+            painted.paints = 0;
             sampleAt(p);
+            // Not scaled, what a tick changed went straight to the window, none to the widgets.
+            QVERIFY(p == pointer || (painted.paints == 0) == (w->window()->devicePixelRatioF() == 1));
             QTRY_COMPARE(onScreen(w->swatch8(), {30, 10, 1, 1}).pixel(0, 0), 0xFF000000 | colourAt(p));
             QTRY_COMPARE(onScreen(w->swatch4(), {30, 10, 1, 1}).pixel(0, 0), 0xFF000000 | colour4(colourAt(p)));
             const int span = w->zoomSpan(), factor = w->zoomFactor();

@@ -65,6 +65,23 @@ private:
     Vikaro &w;
 };
 
+// Counts the paint events of the parts of a window that a sampling tick changes.
+struct TickPaints : QObject
+{
+    explicit TickPaints(const VikaroProbe &w)
+    {
+        for (QWidget *part : std::initializer_list<QWidget *>{w.zoomLabel(), w.swatch8(), w.swatch4(), w.hexLabel(),
+                                                              w.decLabel(), w.positionLabel()})
+            part->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+
 // A desktop of one picture at (0, 0), black around it, whose pointer moves only when told.
 struct FakeDesktop : Desktop
 {
