@@ -70,20 +70,18 @@ void GlyphPrints::blend(QImage &target, const QPointF &origin, const GlyphLine &
     }
 }
 
-// A line's few glyphs are kept side by side and looked for in order.
+// A line's few glyphs are looked for in order, their keys side by side.
 const GlyphPrints::Print &GlyphPrints::print(quint32 glyph, qreal xWithin, qreal yWithin)
 {
-    const int yStep = int(yWithin * subSteps);
-    const auto found = std::find_if(glyphs.cbegin(), glyphs.cend(), [glyph, yStep](const GlyphSteps &each) {
-        return each.glyph == glyph && each.yStep == yStep;
-    });
-    const GlyphSteps &steps = found != glyphs.cend() ? *found : caughtSteps(glyph, yWithin);
-    return steps.prints[std::size_t(xWithin * subSteps)];
+    const quint64 key = (quint64(glyph) << 32) | quint64(yWithin * subSteps);
+    const auto found = std::find(keys.cbegin(), keys.cend(), key);
+    const auto &steps = found != keys.cend() ? glyphs[std::size_t(found - keys.cbegin())] : caughtSteps(glyph, yWithin);
+    return (*steps)[std::size_t(xWithin * subSteps)];
 }
 
 // The glyph drawn in white on black at each step within a pixel across, all in one pass, each
 // cut to where it painted. Steps the toolkit draws alike share their pixels.
-const GlyphPrints::GlyphSteps &GlyphPrints::caughtSteps(quint32 glyph, qreal yWithin)
+const std::unique_ptr<GlyphPrints::Steps> &GlyphPrints::caughtSteps(quint32 glyph, qreal yWithin)
 {
     const QRectF outline = font.boundingRect(glyph);
     const QPoint origin(printMargin - int(std::floor(outline.left())), printMargin - int(std::floor(outline.top())));
@@ -103,12 +101,13 @@ const GlyphPrints::GlyphSteps &GlyphPrints::caughtSteps(quint32 glyph, qreal yWi
         painter.setPen(Qt::white);
         painter.drawGlyphRun(QPointF(0, 0), run);
     }
-    GlyphSteps caught{glyph, int(yWithin * subSteps), {}};
-    for (std::size_t step = 0; step < caught.prints.size(); ++step) {
-        caught.prints[step] = cut(canvas, QRect(QPoint(int(step) * cell.width(), 0), cell), origin);
-        if (step > 0 && caught.prints[step] == caught.prints[step - 1])
-            caught.prints[step] = caught.prints[step - 1];
+    auto caught = std::make_unique<Steps>();
+    for (std::size_t step = 0; step < caught->size(); ++step) {
+        (*caught)[step] = cut(canvas, QRect(QPoint(int(step) * cell.width(), 0), cell), origin);
+        if (step > 0 && (*caught)[step] == (*caught)[step - 1])
+            (*caught)[step] = (*caught)[step - 1];
     }
+    keys.push_back((quint64(glyph) << 32) | quint64(yWithin * subSteps));
     glyphs.push_back(std::move(caught));
     return glyphs.back();
 }

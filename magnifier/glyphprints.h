@@ -6,6 +6,7 @@
 #include <QRawFont>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 struct GlyphLine;
@@ -33,18 +34,14 @@ private:
     };
     // The toolkit places glyphs in steps of 1/64 pixel.
     static constexpr int subSteps = 64;
-    // A glyph's prints at each step across, at one step down.
-    struct GlyphSteps
-    {
-        quint32 glyph;
-        int yStep;
-        std::array<Print, subSteps> prints;
-    };
+    // A glyph's prints at each step across.
+    using Steps = std::array<Print, subSteps>;
 
     const Print &print(quint32 glyph, qreal xWithin, qreal yWithin);
-    const GlyphSteps &caughtSteps(quint32 glyph, qreal yWithin);
+    const std::unique_ptr<Steps> &caughtSteps(quint32 glyph, qreal yWithin);
     static Print cut(const QImage &canvas, const QRect &area, const QPoint &origin);
 
     QRawFont font;
-    std::vector<GlyphSteps> glyphs;
+    std::vector<quint64> keys; // glyph and step down of each of `glyphs`
+    std::vector<std::unique_ptr<Steps>> glyphs;
 };
