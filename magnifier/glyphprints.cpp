@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "lineglyphs.h"
 
@@ -46,6 +47,18 @@ void blendLevels(uchar *bits, qsizetype stride, const uchar *levels, const QRect
                 pixels[x] = mixed(pen, level, pixels[x]);
         }
     }
+}
+
+// Whether two areas of the same size of `canvas` (32-bit) hold the same pixels.
+bool sameCells(const QImage &canvas, const QRect &one, const QRect &other)
+{
+    const std::size_t rowBytes = std::size_t(one.width()) * sizeof(QRgb);
+    for (int y = 0; y < one.height(); ++y)
+        if (std::memcmp(canvas.constScanLine(one.top() + y) + one.left() * qsizetype(sizeof(QRgb)),
+                        canvas.constScanLine(other.top() + y) + other.left() * qsizetype(sizeof(QRgb)), rowBytes)
+            != 0)
+            return false;
+    return true;
 }
 
 } // namespace
@@ -103,9 +116,9 @@ const std::unique_ptr<GlyphPrints::Steps> &GlyphPrints::caughtSteps(quint32 glyp
     }
     auto caught = std::make_unique<Steps>();
     for (std::size_t step = 0; step < caught->size(); ++step) {
-        (*caught)[step] = cut(canvas, QRect(QPoint(int(step) * cell.width(), 0), cell), origin);
-        if (step > 0 && (*caught)[step] == (*caught)[step - 1])
-            (*caught)[step] = (*caught)[step - 1];
+        const QRect area(QPoint(int(step) * cell.width(), 0), cell);
+        const bool same = step > 0 && sameCells(canvas, area, area.translated(-cell.width(), 0));
+        (*caught)[step] = same ? (*caught)[step - 1] : cut(canvas, area, origin);
     }
     keys.push_back((quint64(glyph) << 32) | quint64(yWithin * subSteps));
     glyphs.push_back(std::move(caught));

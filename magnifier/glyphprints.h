@@ -30,7 +30,6 @@ private:
     {
         QRect area;      // where it paints, from the pixel the glyph's origin falls in
         QByteArray levels; // grey levels row by row, 0 where the glyph does not paint
-        bool operator==(const Print &other) const { return area == other.area && levels == other.levels; }
     };
     // The toolkit places glyphs in steps of 1/64 pixel.
     static constexpr int subSteps = 64;
