@@ -68,6 +68,20 @@ GlyphPrints::GlyphPrints(const QRawFont &rawFont)
 {
 }
 
+std::shared_ptr<GlyphPrints> GlyphPrints::of(const QRawFont &font)
+{
+    static std::vector<std::weak_ptr<GlyphPrints>> held;
+    held.erase(std::remove_if(held.begin(), held.end(), [](const auto &prints) { return prints.expired(); }), held.end());
+    for (const auto &each : held) {
+        auto prints = each.lock();
+        if (prints->font == font)
+            return prints;
+    }
+    auto made = std::make_shared<GlyphPrints>(font);
+    held.push_back(made);
+    return made;
+}
+
 void GlyphPrints::blend(QImage &target, const QPointF &origin, const GlyphLine &line, const QRect &clip, QRgb pen)
 {
     uchar *bits = target.bits();

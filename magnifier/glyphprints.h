@@ -21,6 +21,9 @@ class GlyphPrints
 public:
     explicit GlyphPrints(const QRawFont &font);
 
+    // The prints of `font` that every text in it shares while any holds them.
+    static std::shared_ptr<GlyphPrints> of(const QRawFont &font);
+
     // Blends into `target` (32-bit, opaque where written) the glyphs of `line`, its baseline
     // start at `origin` (target pixels), in the opaque colour `pen`, writing only within `clip`.
     void blend(QImage &target, const QPointF &origin, const GlyphLine &line, const QRect &clip, QRgb pen);

@@ -89,7 +89,7 @@ bool TextLabel::printsReady(QImage::Format format)
     if (text().isEmpty())
         return false;
     printsChecked = format;
-    prints = std::make_unique<GlyphPrints>(glyphs->rawFont());
+    prints = GlyphPrints::of(glyphs->rawFont());
     if (!printsMatchToolkit(format))
         prints.reset();
     return prints != nullptr;

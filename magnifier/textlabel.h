@@ -56,7 +56,7 @@ private:
     QPointF baseline;
     QString characters;
     std::unique_ptr<LineGlyphs> glyphs; // for the font, as long as it stays
-    std::unique_ptr<GlyphPrints> prints; // for the font and pen, once checked against the toolkit
+    std::shared_ptr<GlyphPrints> prints; // for the font, once checked with the pen against the toolkit
     QImage::Format printsChecked = QImage::Format_Invalid; // the format they were checked in
     GlyphLine laid;                     // the text, when placed glyph by glyph
     GlyphLine before;                   // the text shown before
