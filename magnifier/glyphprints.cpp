@@ -103,7 +103,7 @@ const GlyphPrints::Print &GlyphPrints::print(quint32 glyph, qreal xWithin, qreal
     const quint64 key = (quint64(glyph) << 32) | quint64(yWithin * subSteps);
     const auto found = std::find(keys.cbegin(), keys.cend(), key);
     const auto &steps = found != keys.cend() ? glyphs[std::size_t(found - keys.cbegin())] : caughtSteps(glyph, yWithin);
-    return (*steps)[std::size_t(xWithin * subSteps)];
+    return (*steps)[std::min(std::size_t(xWithin * subSteps), steps->size() - 1)]; // 1 - tiny rounds up to 1
 }
 
 // The glyph drawn in white on black at each step within a pixel across, all in one pass, each
