@@ -156,11 +156,12 @@ GlyphPrints::Print GlyphPrints::cut(const QImage &canvas, const QRect &area, con
     const QRect painted = right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
     Print print;
     print.area = painted.translated(-area.topLeft() - origin);
-    print.levels.reserve(painted.width() * painted.height());
+    print.levels.resize(painted.width() * painted.height());
+    char *levels = print.levels.data();
     for (int y = painted.top(); y <= painted.bottom(); ++y) {
         const auto *row = reinterpret_cast<const QRgb *>(canvas.constScanLine(y));
         for (int x = painted.left(); x <= painted.right(); ++x)
-            print.levels.append(char(qRed(row[x])));
+            *levels++ = char(qRed(row[x]));
     }
     return print;
 }
