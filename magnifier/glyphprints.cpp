@@ -13,6 +13,8 @@ namespace {
 
 // Room around a glyph's outline for what its rendering adds (hinting, antialiasing), pixels.
 constexpr int printMargin = 4;
+// Pens whose parts are kept: a window writes its texts in one or two.
+constexpr std::size_t heldPens = 4;
 
 // Each channel of `colour` times `level` / 255, rounded.
 QRgb scaled(QRgb colour, uint level)
@@ -24,16 +26,12 @@ QRgb scaled(QRgb colour, uint level)
     return alphaGreen | redBlue;
 }
 
-// `pen` over `under` at coverage 1..254 of 255, each part rounded apart as the toolkit's raster
-// engine blends a glyph; the sum never carries from one channel into the next.
-QRgb mixed(QRgb pen, uint coverage, QRgb under)
-{
-    return scaled(pen, coverage) + scaled(under, 255 - coverage);
-}
-
-// `levels`, `place` wide, blended in `pen` into the 32-bit pixels `bits`, rows `stride` bytes
-// apart, within `clip`.
-void blendLevels(uchar *bits, qsizetype stride, const uchar *levels, const QRect &place, const QRect &clip, QRgb pen)
+// `levels`, `place` wide, blended into the 32-bit pixels `bits`, rows `stride` bytes apart,
+// within `clip`: the pen over what is there at each coverage 1..255, each part rounded apart as
+// the toolkit's raster engine blends a glyph (`penParts`, the pen's part at each coverage, is
+// the pen itself at 255). The sum never carries from one channel into the next.
+void blendLevels(uchar *bits, qsizetype stride, const uchar *levels, const QRect &place, const QRect &clip,
+                 const std::array<QRgb, 256> &penParts)
 {
     const QRect area = place & clip;
     for (int y = area.top(); y <= area.bottom(); ++y) {
@@ -42,9 +40,9 @@ void blendLevels(uchar *bits, qsizetype stride, const uchar *levels, const QRect
         for (int x = area.left(); x <= area.right(); ++x) {
             const uint level = row[x];
             if (level == 255)
-                pixels[x] = pen;
+                pixels[x] = penParts[255];
             else if (level != 0)
-                pixels[x] = mixed(pen, level, pixels[x]);
+                pixels[x] = penParts[level] + scaled(pixels[x], 255 - level);
         }
     }
 }
@@ -85,6 +83,7 @@ std::shared_ptr<GlyphPrints> GlyphPrints::of(const QRawFont &font)
 void GlyphPrints::blend(QImage &target, const QPointF &origin, const GlyphLine &line, const QRect &clip, QRgb pen)
 {
     uchar *bits = target.bits();
+    const PenParts &parts = penParts(pen);
     for (int i = 0; i < line.indexes.size(); ++i) {
         const InkSpan &ink = line.inks.at(i);
         if (origin.x() + ink.right <= clip.left() || origin.x() + ink.left >= clip.right() + 1)
@@ -93,8 +92,22 @@ void GlyphPrints::blend(QImage &target, const QPointF &origin, const GlyphLine &
         const QPointF pixel(std::floor(place.x()), std::floor(place.y()));
         const Print &glyph = print(line.indexes.at(i), place.x() - pixel.x(), place.y() - pixel.y());
         const auto *levels = reinterpret_cast<const uchar *>(glyph.levels.constData());
-        blendLevels(bits, target.bytesPerLine(), levels, glyph.area.translated(pixel.toPoint()), clip, pen);
+        blendLevels(bits, target.bytesPerLine(), levels, glyph.area.translated(pixel.toPoint()), clip, parts);
     }
+}
+
+const GlyphPrints::PenParts &GlyphPrints::penParts(QRgb pen)
+{
+    const auto found = std::find_if(pens.cbegin(), pens.cend(), [pen](const auto &parts) { return parts.first == pen; });
+    if (found != pens.cend())
+        return found->second;
+    if (pens.size() == heldPens)
+        pens.clear();
+    PenParts parts;
+    for (uint level = 0; level < parts.size(); ++level)
+        parts[level] = scaled(pen, level);
+    pens.emplace_back(pen, parts);
+    return pens.back().second;
 }
 
 // A line's few glyphs are looked for in order, their keys side by side.

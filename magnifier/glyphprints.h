@@ -42,8 +42,12 @@ private:
     const Print &print(quint32 glyph, qreal xWithin, qreal yWithin);
     const std::unique_ptr<Steps> &caughtSteps(quint32 glyph, qreal yWithin);
     static Print cut(const QImage &canvas, const QRect &area, const QPoint &origin);
+    // The pen's part of the blend at each coverage 0..255.
+    using PenParts = std::array<QRgb, 256>;
+    const PenParts &penParts(QRgb pen);
 
     QRawFont font;
     std::vector<quint64> keys; // glyph and step down of each of `glyphs`
     std::vector<std::unique_ptr<Steps>> glyphs;
+    std::vector<std::pair<QRgb, PenParts>> pens; // the few pens texts in this font are written in
 };
