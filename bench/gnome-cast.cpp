@@ -1,7 +1,6 @@
-// gnome-cast NODE...: the compositor's side of gnome-check.sh. Follows its screen-cast streams
-// NODE... (pictures in shared memory, the pointer as metadata) and prints "I X Y RRGGBB" after
-// each buffer once the pointer is known: the real pointer at X,Y of stream I (its device
-// pixels), the pixel there in that stream's newest picture ("none" before the first).
+// gnome-cast NODE...: gnome-check.sh's view of the compositor's screen-cast streams NODE... (pictures in shared
+// memory, the pointer as metadata). After each buffer, once the pointer is known, it prints "I X Y RRGGBB": the real
+// pointer at X,Y of stream I (device pixels) and the pixel there in that stream's newest picture ("none" before one).
 #include <pipewire/pipewire.h>
 #include <spa/buffer/meta.h>
 #include <spa/param/video/format-utils.h>
@@ -15,21 +14,14 @@ namespace {
 
 struct Cast
 {
-    int index = 0;
     pw_stream *stream = nullptr;
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
     uint64_t stride = 0;
     std::vector<uint8_t> picture; // the newest one: `height` rows of `stride` bytes, BGRx pixels
 };
 
 std::vector<Cast> casts;
 std::array<int, 3> pointer = {-1, 0, 0}; // stream, x, y
-
-constexpr uint32_t cursorMetaSize(uint32_t side)
-{
-    return sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap) + side * side * 4;
-}
 
 void onParamChanged(void *data, uint32_t id, const spa_pod *param)
 {
@@ -41,26 +33,27 @@ void onParamChanged(void *data, uint32_t id, const spa_pod *param)
     cast->height = int(info.size.height);
     cast->picture.clear();
     // The pointer's place comes along only to a client that takes the compositor's cursor size.
+    const auto size = [](int side) { return int(sizeof(spa_meta_cursor) + sizeof(spa_meta_bitmap)) + side * side * 4; };
     uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
     const auto *meta = static_cast<const spa_pod *>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor),
-        SPA_PARAM_META_size, SPA_POD_CHOICE_RANGE_Int(cursorMetaSize(64), cursorMetaSize(1), cursorMetaSize(1024))));
+        SPA_PARAM_META_size, SPA_POD_CHOICE_RANGE_Int(size(64), size(1), size(1024))));
     pw_stream_update_params(cast->stream, &meta, 1);
 }
 
-// A stream sends the pointer's place while any of its picture is in the stream, so a
-// neighbour's stream does too near the edge: the pointer is on the one it lies within.
-// Cursor-only buffers carry no picture; one whose rows would not fit its memory is left out.
+// A stream sends the pointer's place while any of its picture is in the stream, so a neighbour's stream does too
+// near the edge: the pointer is on the one it lies within. Cursor-only buffers carry no picture; one whose rows
+// would not fit its memory is left out.
 void readBuffer(Cast &cast, const spa_buffer *buffer)
 {
     const auto *cursor = static_cast<const spa_meta_cursor *>(
         spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof(spa_meta_cursor)));
     const spa_point at = cursor && spa_meta_cursor_is_valid(cursor) ? cursor->position : spa_point{-1, -1};
     if (at.x >= 0 && at.y >= 0 && at.x < cast.width && at.y < cast.height)
-        pointer = {cast.index, at.x, at.y};
+        pointer = {int(&cast - casts.data()), at.x, at.y};
     const spa_data &data = buffer->datas[0];
-    if (!data.data || !data.chunk || data.chunk->size == 0 || cast.width <= 0)
+    if (!data.data || !data.chunk || data.chunk->size == 0 || cast.width <= 0 || cast.height <= 0)
         return;
     const uint64_t stride = uint32_t(data.chunk->stride), offset = data.chunk->offset;
     if (stride < uint64_t(cast.width) * 4 || offset + stride * uint64_t(cast.height) > data.maxsize)
@@ -99,7 +92,7 @@ bool connectCast(pw_loop *loop, Cast &cast, uint32_t node)
     cast.stream = pw_stream_new_simple(loop, "gnome-check", nullptr, &events, &cast);
     uint8_t storage[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(storage, sizeof storage);
-    const spa_pod *format = static_cast<const spa_pod *>(spa_pod_builder_add_object(
+    const auto *format = static_cast<const spa_pod *>(spa_pod_builder_add_object(
         &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
         SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
         SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA)));
@@ -114,10 +107,9 @@ int main(int argc, char **argv)
     pw_init(&argc, &argv);
     pw_main_loop *loop = pw_main_loop_new(nullptr);
     casts.resize(size_t(argc - 1));
-    for (int i = 0; i < argc - 1; ++i) {
-        casts[size_t(i)].index = i;
-        if (!connectCast(pw_main_loop_get_loop(loop), casts[size_t(i)], uint32_t(std::stoul(argv[i + 1])))) {
-            std::fprintf(stderr, "gnome-cast: stream %s would not connect\n", argv[i + 1]);
+    for (int i = 1; i < argc; ++i) {
+        if (!connectCast(pw_main_loop_get_loop(loop), casts[size_t(i - 1)], uint32_t(std::stoul(argv[i])))) {
+            std::fprintf(stderr, "gnome-cast: stream %s would not connect\n", argv[i]);
             return 1;
         }
     }

@@ -1,9 +1,8 @@
 #!/bin/bash
-# gnome-check.sh [BUILD_DIR]: the magnifier (BUILD_DIR/vikaro, ${VIKARO_BUILD_DIR:-build} by default,
-# built when missing) in real headless GNOME 43 sessions, as the README's "Desktops" tells, one per run
-# of $runs: the layout mode (physical: monitors placed in device pixels, GNOME's default; logical: in
-# logical pixels, as with fractional scaling), then the monitors left to right, WIDTHxHEIGHT@SCALE. As
-# root: it installs its packages and runs each session through gnome-helper.py as a user of its own.
+# gnome-check.sh [BUILD_DIR]: the magnifier (BUILD_DIR/vikaro, ${VIKARO_BUILD_DIR:-build} by default, built if missing)
+# in real headless GNOME 43 sessions (README, "Desktops"), one per run of $runs: the layout mode (physical: monitors
+# placed in device pixels, GNOME's default; logical: in logical pixels, as with fractional scaling), then the monitors
+# left to right, WIDTHxHEIGHT@SCALE. As root: installs its packages, runs each session as a user of its own.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-${VIKARO_BUILD_DIR:-$top/build}}")
@@ -33,7 +32,6 @@ sweep() {
     find /tmp/.X11-unix /tmp -maxdepth 1 -user "$user" \( -name 'X[0-9]*' -o -name '.X[0-9]*-lock' \) \
         -delete 2>/dev/null || true
 }
-
 work=$(mktemp -d /tmp/vikaro-gnome.XXXXXX)
 trap 'sweep; rm -rf "$work"' EXIT INT TERM
 # shellcheck disable=SC2046 # the compiler's flags, word by word
@@ -43,12 +41,10 @@ chown "$user" "$work"
 rc=0 verdicts=""
 for run in $runs; do
     echo "gnome-check: ---- $run"
-    if runuser -u "$user" -- env -i PATH=/usr/bin:/bin /usr/bin/python3 "$top/bench/gnome-helper.py" session \
-        "$work/${run//[:,@]/-}" "$build" "$run"; then
-        verdicts="$verdicts $run ok;"
-    else
-        verdicts="$verdicts $run FAIL;" rc=1
-    fi
+    verdict=ok
+    runuser -u "$user" -- env -i PATH=/usr/bin:/bin /usr/bin/python3 "$top/bench/gnome-helper.py" session \
+        "$work/${run//[:,@]/-}" "$build" "$run" || verdict=FAIL rc=1
+    verdicts="$verdicts $run $verdict;"
     sweep
 done
 echo "gnome-check: runs:$verdicts"

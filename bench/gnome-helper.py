@@ -27,11 +27,10 @@ KEY_LEFTSHIFT, BTN_LEFT = 42, 0x110
 RD, SC, SHELL = 'org.gnome.Mutter.RemoteDesktop', 'org.gnome.Mutter.ScreenCast', 'org.gnome.Shell'
 CONFIG, PROPERTIES = 'org.gnome.Mutter.DisplayConfig', 'org.freedesktop.DBus.Properties'
 
-# One row: the real pointer goes to X,Y of monitor M (its device pixels; negative ones count from
-# the right or bottom edge) and the magnifier must show the true pixel there; then KEY pressed in
-# the magnifier must move the real pointer one device pixel and the colour shown follow. Rows off
-# the desktop, or near the magnifier's window, are left out. Odd coordinates fall between logical
-# pixels at 2x; 1701,301 and the bottom right lie beyond the logical size of a scaled monitor.
+# A row: the real pointer goes to X,Y of monitor M (device pixels; negative ones count from the right or bottom
+# edge), the magnifier must show the true pixel there; then KEY pressed in the magnifier must move the real pointer
+# one device pixel and the colour shown follow. Rows off the desktop or near the magnifier's window are left out. Odd
+# coordinates fall between logical pixels at 2x; 1701,301 and the bottom right lie past a scaled monitor's logical size.
 ROWS = [
     ('top left', 0, 101, 101, None),
     ('left part', 0, 301, 201, 'Right'),
@@ -42,16 +41,10 @@ ROWS = [
     ('2nd bottom right', 1, -99, -99, None),
     ('across the edge', 0, -1, 401, 'Right'),
 ]
-
 Monitor = namedtuple('Monitor', 'connector mode x y width height device_width device_height scales')
-
 # What the compositor and the bus answer, checked before it is read; the other methods answer nothing.
 REPLIES = {'GetCurrentState': '(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})',
            'CreateSession': '(o)', 'RecordMonitor': '(o)', 'Get': '(v)', 'NameHasOwner': '(b)'}
-
-
-def say(text):
-    print('gnome-check: ' + text)
 
 
 def read(path):
@@ -79,7 +72,8 @@ def session_bus():
     return Gio.bus_get_sync(Gio.BusType.SESSION)
 
 
-def call(name, path, method, args=None, iface=None):
+def call(name, method, args=None, iface=None, path=None):
+    path = path or '/' + name.replace('.', '/')  # by default the object named after the service
     reply = GLib.VariantType(REPLIES.get(method, '()'))
     return session_bus().call_sync(name, path, iface or name, method, args, reply, 0, 20000, None).unpack()
 
@@ -87,7 +81,7 @@ def call(name, path, method, args=None, iface=None):
 def owned(name):
     """Whether `name` is on the session bus; False while there is no bus yet."""
     try:
-        return call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'NameHasOwner', GLib.Variant('(s)', (name,)))[0]
+        return call('org.freedesktop.DBus', 'NameHasOwner', GLib.Variant('(s)', (name,)))[0]
     except GLib.Error:
         return False
 
@@ -102,9 +96,8 @@ def start(name, ready, *command, seconds=2 * WAIT, **env):
 
 
 def monitors():
-    """The serial of the configuration and the monitors left to right: place and size in layout
-    units (logical pixels in the logical layout mode, else device pixels), device size, scales."""
-    serial, physical, logical, properties = call(CONFIG, '/org/gnome/Mutter/DisplayConfig', 'GetCurrentState')
+    """The configuration's serial and the monitors left to right, in layout units (device pixels if physical)."""
+    serial, physical, logical, properties = call(CONFIG, 'GetCurrentState')
     modes = {out[0]: mode for out, out_modes, _ in physical for mode in out_modes if mode[6].get('is-current')}
     found = []
     for x, y, scale, _rotation, _primary, outputs, _ in logical:
@@ -114,22 +107,9 @@ def monitors():
     return serial, sorted(found, key=lambda m: m.x)
 
 
-def set_scales(wanted):
-    """Gives the monitors, left to right, the scales nearest those wanted, until the session ends."""
-    serial, found = monitors()
-    x, config = 0, []
-    for index, (monitor, scale) in enumerate(zip(found, wanted)):
-        scale = min(monitor.scales, key=lambda s: abs(s - scale))
-        config.append((x, 0, scale, 0, index == 0, [(monitor.connector, monitor.mode, {})]))
-        x += round(monitor.device_width / scale)
-    call(CONFIG, '/org/gnome/Mutter/DisplayConfig', 'ApplyMonitorsConfig',
-         GLib.Variant('(uua(iiduba(ssa{sv}))a{sv})', (serial, 1, config, {})))
-
-
 def run_pattern():
-    """A full-screen window on each monitor showing, in its buffer pixels (device pixels at whole
-    scales), a pattern whose every pixel differs from its neighbours, running on from one
-    monitor to the next; prints "ready" once all are drawn."""
+    """A full-screen window on each monitor showing, in its buffer pixels (device pixels at whole scales), a pattern
+    whose every pixel differs from its neighbours, running on across monitors; prints "ready" once all are drawn."""
     import cairo
     import numpy
     from gi.repository import Gtk, Gdk  # Gtk first: it brings the Gdk of its own version
@@ -152,9 +132,8 @@ def run_pattern():
         pixels = ((x & 255) << 16 | (y & 255) << 8 | (x >> 8) << 4 | y >> 8).astype('<u4')  # unique up to 4096
         surface = cairo.ImageSurface.create_for_data(memoryview(pixels), cairo.FORMAT_RGB24, width, height, width * 4)
         surface.set_device_scale(scale, scale)
-        window = Gtk.Window(title='vikaro pattern')
+        window = Gtk.Window(title='vikaro pattern', app_paintable=True)
         window.connect('draw', on_draw, surface, (area.width, area.height, scale), number)
-        window.set_app_paintable(True)
         window.fullscreen_on_monitor(window.get_screen(), number)
         window.show_all()
         left += width
@@ -168,25 +147,21 @@ def accessibles(node, depth=0):
             yield from accessibles(node.get_child_at_index(i), depth + 1)
 
 
-def dialog_controls():
-    """(Share button, remote interaction switch, lists) of the portal's dialog, or None."""
-    desktop = Atspi.get_desktop(0)
-    for app in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count())):
-        nodes = [(n, n.get_name() or '', n.get_role()) for n in accessibles(app) if 'portal' in (app.get_name() or '')]
+def consent():
+    """Answers the portal's sharing dialog: every monitor, remote interaction on, Share."""
+    def controls():  # (Share button, remote interaction switch, lists) or None
+        desktop = Atspi.get_desktop(0)
+        apps = [desktop.get_child_at_index(i) for i in range(desktop.get_child_count())]
+        nodes = [(node, node.get_name() or '', node.get_role())
+                 for app in apps if 'portal' in (app.get_name() or '') for node in accessibles(app)]
         share = [node for node, name, role in nodes if role == Atspi.Role.PUSH_BUTTON and 'Share' in name.split()]
         remote = [node for node, name, role in nodes if 'remote interaction' in name.lower()
                   and role in (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON)]
-        if share and remote:
-            return share[0], remote[0], [node for node, _name, role in nodes if role == Atspi.Role.LIST]
-    return None
-
-
-def consent():
-    """Answers the sharing dialog: every monitor, remote interaction on, Share."""
-    controls = wait_for(dialog_controls, 30)
-    if not controls:
+        lists = [node for node, _name, role in nodes if role == Atspi.Role.LIST]
+        return share and remote and (share[0], remote[0], lists)
+    if not (found := wait_for(controls, 30)):
         return 'no sharing dialog appeared'
-    share, remote, lists = controls
+    share, remote, lists = found
 
     def checked():
         return remote.get_state_set().contains(Atspi.StateType.CHECKED)
@@ -204,19 +179,18 @@ def consent():
 
 
 class Desktop:
-    """The compositor's own remote desktop with a screen cast of every monitor: moves the real
-    pointer and presses keys; through gnome-cast reads the real pointer (cursor metadata) and the
-    true pixels (the pictures). Points are (monitor, x, y) in device pixels."""
+    """The compositor's remote desktop and screen cast of every monitor: moves the real pointer, presses keys and,
+    through gnome-cast, sees the real pointer and true pixels. Points are (monitor, x, y) in device pixels."""
 
     def __init__(self, cast_program):
         self.monitors = monitors()[1]
-        self.session = call(RD, '/org/gnome/Mutter/RemoteDesktop', 'CreateSession')[0]
-        session_id = call(RD, self.session, 'Get', GLib.Variant('(ss)', (RD + '.Session', 'SessionId')), PROPERTIES)[0]
-        cast = call(SC, '/org/gnome/Mutter/ScreenCast', 'CreateSession',
-                    GLib.Variant('(a{sv})', ({'remote-desktop-session-id': GLib.Variant('s', session_id)},)))[0]
+        self.session = call(RD, 'CreateSession')[0]
+        session_id = self.remote('Get', GLib.Variant('(ss)', (RD + '.Session', 'SessionId')), PROPERTIES)[0]
+        options = {'remote-desktop-session-id': GLib.Variant('s', session_id)}
+        cast = call(SC, 'CreateSession', GLib.Variant('(a{sv})', (options,)))[0]
         metadata = {'cursor-mode': GLib.Variant('u', 2)}
-        self.streams = [call(SC, cast, 'RecordMonitor', GLib.Variant('(sa{sv})', (m.connector, metadata)),
-                             SC + '.Session')[0] for m in self.monitors]
+        self.streams = [call(SC, 'RecordMonitor', GLib.Variant('(sa{sv})', (m.connector, metadata)), SC + '.Session',
+                             cast)[0] for m in self.monitors]
         nodes = {}
 
         def on_added(_bus, _sender, path, _iface, _signal, args):
@@ -235,8 +209,8 @@ class Desktop:
             index, x, y, colour = line.split()
             self.seen = (int(index), int(x), int(y)), None if colour == 'none' else int(colour, 16)
 
-    def remote(self, method, args=None):
-        return call(RD, self.session, method, args, RD + '.Session')
+    def remote(self, method, args=None, iface=RD + '.Session'):
+        return call(RD, method, args, iface, self.session)
 
     def move(self, point):
         """Tried again until seen: the compositor drops what comes before its virtual pointer is ready."""
@@ -260,18 +234,30 @@ class Desktop:
         return None
 
     def steps(self, point, key):
-        """Where `key` must move the pointer: the next device pixel. Onto a monitor of another
-        scale the rows do not line up: the same row counts, or the one at the same logical place."""
+        """Where `key` must move the pointer: the next device pixel. Onto a monitor of another scale the rows do
+        not line up: the same row counts, or the one at the same logical place."""
         index, x, y = point
         _code, dx, dy = KEYS[key]
         if x + dx < self.monitors[index].device_width:
             return [(index, x + dx, y + dy)]
         return [(index + 1, 0, y), self.to_device(self.monitors[index + 1].x, self.to_layout(point)[1])]
 
+    def rows(self, avoid):
+        """The ROWS as (point, label, key) here, kept 80 pixels off the window at `avoid` (X,Y,W,H) and its frame."""
+        ax, ay, aw, ah = avoid
+        for label, index, x, y, key in ROWS:
+            m = self.monitors[index] if index < len(self.monitors) else None
+            if not m or abs(x) >= m.device_width or abs(y) >= m.device_height:
+                continue
+            point = (index, x % m.device_width, y % m.device_height)
+            lx, ly = self.to_layout(point)
+            onward = not key or point[1] + KEYS[key][1] < m.device_width or index + 1 < len(self.monitors)
+            if onward and not (ax - 80 <= lx < ax + aw + 80 and ay - 80 <= ly < ay + ah + 80):
+                yield point, label, key
+
 
 def magnifier_log(text=None):
-    """How often `text` is in the magnifier's log; without it, the colour of the newest tick (its
-    line shows the colour, then its 4-bit reduction)."""
+    """How often `text` is in the magnifier's log; without it, the colour its newest tick shows (the line's first)."""
     content = read('vikaro.log')
     if text:
         return content.count(text)
@@ -280,8 +266,7 @@ def magnifier_log(text=None):
 
 
 def settle(desk, label, wanted):
-    """Waits for the real pointer at one of `wanted` and the magnifier showing the true pixel
-    there, then a few ticks more (the pointer must stay); prints the row."""
+    """Waits for the real pointer at one of `wanted` and the true pixel shown, then a few ticks (it must stay)."""
     wait_for(lambda: desk.seen[0] in wanted and magnifier_log() == desk.seen[1])
     ticks = magnifier_log('background:#')
     wait_for(lambda: magnifier_log('background:#') >= ticks + 20, 2)  # 2 a tick
@@ -293,44 +278,32 @@ def settle(desk, label, wanted):
     return fine
 
 
-def rows_for(desk, avoid):
-    """The ROWS as (point, label, key) on this desktop, with somewhere for their key to go, clear
-    of the magnifier's window with its title bar and shadow."""
-    ax, ay, aw, ah = avoid
-    chosen = []
-    for label, index, x, y, key in ROWS:
-        m = desk.monitors[index] if index < len(desk.monitors) else None
-        if not m or abs(x) >= m.device_width or abs(y) >= m.device_height:
-            continue
-        point = (index, x % m.device_width, y % m.device_height)
-        lx, ly = desk.to_layout(point)
-        onward = not key or point[1] + KEYS[key][1] < m.device_width or index + 1 < len(desk.monitors)
-        if onward and not (ax - 80 <= lx < ax + aw + 80 and ay - 80 <= ly < ay + ah + 80):
-            chosen.append((point, label, key))
-    return chosen
-
-
-def focus_magnifier(desk, avoid, away):
-    """Clicks the magnifier's title bar (it samples only while it has the focus), leaves the
-    pointer at `away` and makes sure keys reach the magnifier."""
-    desk.move(desk.to_device(avoid[0] + 20, avoid[1] - 15))
+def check(build, cast_program):
+    """The magnifier started as a user does, its dialog answered; the ROWS against it."""
+    pid = start('vikaro', lambda: True, build + '/vikaro', QT_LOGGING_RULES='default.debug=true').pid
+    print('gnome-check: consent: ' + consent())
+    ids = wait_for(lambda: output('xdotool', 'search', '--onlyvisible', '--pid', str(pid)).split(), 30)
+    if not ids:
+        sys.exit('gnome-check: the magnifier showed no window')
+    info = output('xwininfo', '-id', ids[0])  # on XWayland's root, without the frame
+    window = [int(re.search(key + r':\s*(-?\d+)', info).group(1))
+              for key in ('Absolute upper-left X', 'Absolute upper-left Y', 'Width', 'Height')]
+    print('gnome-check: magnifier window at %d,%d,%d,%d' % tuple(window))
+    desk = Desktop(cast_program)
+    rows = list(desk.rows(window))
+    # A click on the title bar gives the magnifier the focus (it samples only while it has it). The compositor
+    # drops the first key of a new virtual keyboard; Shift alone moves nothing and the magnifier logs keys it
+    # leaves alone, so it shows when keys arrive.
+    desk.move(desk.to_device(window[0] + 20, window[1] - 15))
     desk.press('NotifyPointerButton', BTN_LEFT)
-    desk.move(away)
-    # The compositor drops the first key of a new virtual keyboard; Shift alone moves nothing and
-    # the magnifier logs keys it leaves alone, so it shows when keys arrive.
+    desk.move(rows[0][0])
     for _ in range(int(WAIT)):
         keys = magnifier_log('---key = ')
         desk.press('NotifyKeyboardKeycode', KEY_LEFTSHIFT)
         if wait_for(lambda: magnifier_log('---key = ') > keys, 1.0):
-            return
-    print('check: keys pressed do not reach the magnifier')
-
-
-def check(cast_program, window):
-    """The ROWS against the magnifier, its window at X,Y,W,H on XWayland's root (without the frame)."""
-    desk = Desktop(cast_program)
-    rows = rows_for(desk, window)
-    focus_magnifier(desk, window, rows[0][0])
+            break
+    else:
+        print('check: keys pressed do not reach the magnifier')
     results = []
     for point, label, key in rows:
         desk.move(point)
@@ -340,55 +313,18 @@ def check(cast_program, window):
             results[-1] = settle(desk, '  then ' + key, desk.steps(point, key)) and results[-1]
     print('check: %d of %d rows ok' % (sum(results), len(results)))
     desk.cast.terminate()
+    said = ''.join('\n    ' + line for line in read('vikaro.log').splitlines() if line.startswith('vikaro: '))
+    print('gnome-check: what the magnifier said on standard error:' + (said or ' nothing'))
     return all(results)
 
 
-def desktop(mode, layout):
-    """The shell with the monitors at their scales and its XWayland (DISPLAY and XAUTHORITY from
-    its log and runtime folder); the pattern, shown once the overview the shell opens at start is
-    closed. The portals start when the magnifier first calls them, as in a user's session."""
-    sizes, _, scales = zip(*(m.partition('@') for m in layout.split(',')))
-    start('shell', lambda: 'Using public X11 display' in read('shell.log') and owned(SHELL), 'nice', '-n', '5',
-          'gnome-shell', '--headless', '--wayland', '--wayland-display', 'wayland-0',
-          *[arg for size in sizes for arg in ('--virtual-monitor', size)], seconds=60)
-    os.environ['DISPLAY'] = re.search(r'Using public X11 display (:\d+)', read('shell.log')).group(1)
-    os.environ['XAUTHORITY'] = glob.glob(os.environ['XDG_RUNTIME_DIR'] + '/.mutter-Xwaylandauth.*')[0]
-    # A wedged XWayland accepts connections and never answers: every attempt is bounded.
-    if not wait_for(lambda: subprocess.run(['timeout', '5', 'xdpyinfo'], capture_output=True).returncode == 0):
-        sys.exit('gnome-check: XWayland does not answer')
-    if mode != 'physical':
-        set_scales([float(scale or 1) for scale in scales])
-    start('pattern', lambda: 'ready' in read('pattern.log'), sys.executable, __file__, 'pattern', seconds=60,
-          GDK_BACKEND='wayland')
-    overview = (SHELL, 'OverviewActive')
-    call(SHELL, '/org/gnome/Shell', 'Set', GLib.Variant('(ssv)', overview + (GLib.Variant('b', False),)), PROPERTIES)
-    wait_for(lambda: not call(SHELL, '/org/gnome/Shell', 'Get', GLib.Variant('(ss)', overview), PROPERTIES)[0])
-
-
-def magnifier(build, cast_program):
-    """The magnifier as a user starts it, its dialog answered Share with remote interaction on;
-    the ROWS against its window."""
-    pid = start('vikaro', lambda: True, build + '/vikaro', QT_LOGGING_RULES='default.debug=true').pid
-    say('consent: ' + consent())
-    ids = wait_for(lambda: output('xdotool', 'search', '--onlyvisible', '--pid', str(pid)).split(), 30)
-    if not ids:
-        sys.exit('gnome-check: the magnifier showed no window')
-    info = output('xwininfo', '-id', ids[0])
-    window = [int(re.search(key + r':\s*(-?\d+)', info).group(1))
-              for key in ('Absolute upper-left X', 'Absolute upper-left Y', 'Width', 'Height')]
-    say('magnifier window at %d,%d,%d,%d' % tuple(window))
-    fine = check(cast_program, window)
-    said = ''.join('\n    ' + line for line in read('vikaro.log').splitlines() if line.startswith('vikaro: '))
-    say('what the magnifier said on standard error:' + (said or ' nothing'))
-    return fine
-
-
 def run_session(work, build, run):
-    """One session in folder WORK, which the check's user owns, gnome-cast built beside it: the
-    settings (the layout mode; no banners over the pattern, such as "Screen Lock disabled": there
-    is no display manager here), the bus, PipeWire, the desktop, the magnifier. The bus stands in
-    for the system bus too: the shell asks that for logind and the like, and copes with no answer."""
+    """One session in WORK, the check's user's, gnome-cast beside it: settings (the layout mode; no banners such as
+    "Screen Lock disabled" over the pattern: there is no display manager), the bus, PipeWire, the shell and its
+    XWayland, the monitors' scales, the pattern, the check. The bus stands in for the system bus too: the shell asks
+    that for logind and the like, and copes with no answer. The portals start when the magnifier first calls them."""
     mode, layout = run.split(':')
+    sizes, _, scales = zip(*(m.partition('@') for m in layout.split(',')))
     os.makedirs(work + '/run', 0o700)
     os.makedirs(work + '/home/.config/glib-2.0/settings')
     os.chdir(work)
@@ -402,8 +338,28 @@ def run_session(work, build, run):
     start('bus', lambda: owned('org.freedesktop.DBus'), 'dbus-daemon', '--session', '--nofork', '--address=' + address)
     start('pipewire', lambda: os.path.exists('run/pipewire-0'), 'pipewire')
     start('wireplumber', lambda: 'WirePlumber' in output('pw-cli', 'ls', 'Client'), 'wireplumber')
-    desktop(mode, layout)
-    return magnifier(build, os.path.dirname(work) + '/gnome-cast')
+    start('shell', lambda: 'Using public X11 display' in read('shell.log') and owned(SHELL), 'nice', '-n', '5',
+          'gnome-shell', '--headless', '--wayland', '--wayland-display', 'wayland-0',
+          *[arg for size in sizes for arg in ('--virtual-monitor', size)], seconds=60)
+    os.environ['DISPLAY'] = re.search(r'Using public X11 display (:\d+)', read('shell.log')).group(1)
+    os.environ['XAUTHORITY'] = glob.glob(work + '/run/.mutter-Xwaylandauth.*')[0]
+    # A wedged XWayland accepts connections and never answers: every attempt is bounded.
+    if not wait_for(lambda: subprocess.run(['timeout', '5', 'xdpyinfo'], capture_output=True).returncode == 0):
+        sys.exit('gnome-check: XWayland does not answer')
+    if mode != 'physical':  # the scales nearest those asked for, left to right, until the session ends
+        serial, found = monitors()
+        x, config = 0, []
+        for index, (monitor, wanted) in enumerate(zip(found, scales)):
+            scale = min(monitor.scales, key=lambda s: abs(s - float(wanted or 1)))
+            config.append((x, 0, scale, 0, index == 0, [(monitor.connector, monitor.mode, {})]))
+            x += round(monitor.device_width / scale)
+        call(CONFIG, 'ApplyMonitorsConfig', GLib.Variant('(uua(iiduba(ssa{sv}))a{sv})', (serial, 1, config, {})))
+    start('pattern', lambda: 'ready' in read('pattern.log'), sys.executable, __file__, 'pattern', seconds=60,
+          GDK_BACKEND='wayland')
+    overview = (SHELL, 'OverviewActive')  # the shell opens it at start, over the pattern
+    call(SHELL, 'Set', GLib.Variant('(ssv)', overview + (GLib.Variant('b', False),)), PROPERTIES)
+    wait_for(lambda: not call(SHELL, 'Get', GLib.Variant('(ss)', overview), PROPERTIES)[0])
+    return check(build, os.path.dirname(work) + '/gnome-cast')
 
 
 if __name__ == '__main__':
