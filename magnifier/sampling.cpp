@@ -53,6 +53,7 @@ const QByteArray &swatchLine(quint32 colour)
 // whatever ends the pause (leaving the window, getting the focus back, U) starts it again.
 void Vikaro::manageTimouts()
 {
+    lastTick.start();
     if (timer && timer->isActive())
         timer->stop();
     const bool paused = !appActive || pointerInside || frozen;
@@ -151,11 +152,15 @@ void Vikaro::onFocusChanged(QWindow *focusWindow)
     resumeSampling();
 }
 
-// The next tick comes one interval from now, as after any tick.
+// The next tick comes when the timer would have fired had it not rested, on the beat of the last
+// tick: never sooner than an interval after it, and without waiting a whole interval from now
+// (the first picture after the window gets the focus at start).
 void Vikaro::resumeSampling()
 {
-    if (timer && !timer->isActive())
-        timer->start(tickInterval);
+    if (!timer || timer->isActive())
+        return;
+    const qint64 sinceBeat = lastTick.isValid() ? lastTick.elapsed() % tickInterval : 0;
+    timer->start(int(tickInterval - sinceBeat));
 }
 
 // Said once, beside the window and without holding anything up: the keys that still make

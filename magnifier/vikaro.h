@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QList>
 #include <QImage>
 #include <QPoint>
@@ -140,6 +141,7 @@ private:
     quint32 currentColor = 0; // 0x00RRGGBB; black until the first sample
     QSize zoomSize;
     QTimer *timer = nullptr;
+    QElapsedTimer lastTick; // since the last tick began, paused or not
     QWindow *ownFocusWindow = nullptr;
     bool anchorSet = false;
     bool placed = false;
