@@ -51,17 +51,21 @@ void Vikaro::holdTickRepaints()
 void Vikaro::paintTickChanges()
 {
     const auto parts = tickParts();
+    std::array<QPoint, std::tuple_size<decltype(parts)>::value> places; // in the window
     QRegion region;
-    for (StraightPainted *part : parts)
-        if (!part->heldRepaint().isEmpty())
-            region += part->heldRepaint().translated(part->widget()->mapTo(this, QPoint()));
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i]->heldRepaint().isEmpty())
+            continue;
+        places[i] = parts[i]->widget()->mapTo(this, QPoint());
+        region += parts[i]->heldRepaint().translated(places[i]);
+    }
     QImage *target = region.isEmpty() ? nullptr : straightTarget(region);
     if (target) {
         QBackingStore *store = backingStore();
         store->beginPaint(region);
-        for (StraightPainted *part : parts)
-            if (!part->heldRepaint().isEmpty())
-                part->paintStraight(*target, part->widget()->mapTo(this, QPoint()));
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            if (!parts[i]->heldRepaint().isEmpty())
+                parts[i]->paintStraight(*target, places[i]);
         store->endPaint();
         store->flush(region, windowHandle());
     }
