@@ -17,7 +17,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <future>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -54,11 +53,6 @@ struct Totals
     double msPerFrame() const { return frames ? cpu * 1000 / double(frames) : 0; }
 };
 
-void printRow(const char *what, const Totals &t)
-{
-    std::printf("  %-32s %8.3f ms %7.1f fps\n", what, t.msPerFrame(), double(t.frames) / t.elapsed);
-}
-
 // 30 ms apart, like the magnifier: asks the server for the pointer, grabs the 57 x 57 square
 // around it through MIT-SHM, enlarges it 3 times without smoothing and reads the centre pixel.
 class FloorProbe
@@ -66,8 +60,6 @@ class FloorProbe
 public:
     FloorProbe() : c(x.connection), segment(xcb_generate_id(c))
     {
-        if (!x.connected())
-            throw std::runtime_error("no X display (set DISPLAY to a private Xvfb server)");
         const int id = shmget(IPC_PRIVATE, span * span * 4, IPC_CREAT | 0600);
         const void *attached = id < 0 ? nullptr : shmat(id, nullptr, SHM_RDONLY);
         xcb_generic_error_t *error = xcb_request_check(c, xcb_shm_attach_checked(c, segment, std::uint32_t(id), 0));
@@ -181,19 +173,22 @@ public:
             floor.add(probed.get());
         }
         std::printf("%s\n", title);
-        printRow("program, sampling", magnifier);
-        printRow("floor probe, sampling", floor);
+        for (const auto &[what, t] : {std::pair("program, sampling", magnifier), {"floor probe, sampling", floor}})
+            std::printf("  %-32s %8.3f ms %7.1f fps\n", what, t.msPerFrame(), double(t.frames) / t.elapsed);
         std::printf("  %-32s %8.2f x\n", "ratio program / floor", magnifier.msPerFrame() / floor.msPerFrame());
     }
 
     void measurePaused()
     {
-        printPaused("paused, window not focused", drive(seconds));
+        const auto print = [](const char *what, const Totals &t) {
+            std::printf("%-34s %9.5f CPU s/s (%ld frames)\n", what, t.cpu / t.elapsed, t.frames);
+        };
+        print("paused, window not focused", drive(seconds));
         resumeSampling();
         moving = false;
         x.warp(place.x + place.width / 2, place.y + place.height / 2);
         drive(0.3);
-        printPaused("paused, pointer over the window", drive(seconds));
+        print("paused, pointer over the window", drive(seconds));
         std::printf("%-34s %9.1f MiB\n", "peak RSS (VmHWM)", double(statusKb(pid, "VmHWM")) / 1024);
     }
 
@@ -227,11 +222,6 @@ private:
             std::this_thread::sleep_until(next);
         }
         return {cpuSeconds(clock) - cpu0, secondsSince(start), frames() - frames0};
-    }
-
-    static void printPaused(const char *what, const Totals &t)
-    {
-        std::printf("%-34s %9.5f CPU s/s (%ld frames)\n", what, t.cpu / t.elapsed, t.frames);
     }
 
     void resumeSampling()
@@ -269,22 +259,20 @@ private:
     std::streamoff read = 0;
     long counted = 0;
     xcb_window_t window = XCB_NONE;
-    xcb_rectangle_t place = {};
-    xcb_rectangle_t beside = {};
+    xcb_rectangle_t place = {}, beside = {};
     long step = 0;
     bool moving = true;
 };
 
-// The first frame comes tens of milliseconds sooner or later from one start to the next: more
-// starts after `first` give its median.
-void printFirstFrames(const char *program, double first)
+// One start comes tens of milliseconds sooner or later than the next: the median of several.
+void printFirstFrame(const char *program)
 {
-    std::vector<double> times = {first};
-    while (times.size() < firstFrameStarts)
-        times.push_back(Bench().start(program));
-    std::sort(times.begin(), times.end());
-    std::printf("%-34s %9.0f ms (%zu starts: %.0f-%.0f ms)\n", "first frame after start, median",
-                times[times.size() / 2] * 1000, times.size(), times.front() * 1000, times.back() * 1000);
+    std::vector<double> ms;
+    while (ms.size() < firstFrameStarts)
+        ms.push_back(Bench().start(program) * 1000);
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-34s %9.0f ms (%zu starts: %.0f-%.0f ms)\n", "first frame after start, median", ms[ms.size() / 2],
+                ms.size(), ms.front(), ms.back());
 }
 
 } // namespace
@@ -297,10 +285,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     try {
-        double first = 0;
         {
             Bench bench;
-            first = bench.start(argv[argc - 1]);
+            bench.start(argv[argc - 1]);
             bench.settle();
             if (longRun) {
                 bench.measureMemory(std::atoi(argv[2]));
@@ -311,7 +298,7 @@ int main(int argc, char *argv[])
             bench.measureScene(true, "Patterned desktop (a new colour under the pointer every frame)");
             bench.measurePaused();
         }
-        printFirstFrames(argv[argc - 1], first);
+        printFirstFrame(argv[argc - 1]);
         return 0;
     } catch (const std::exception &failure) { // the bench, gone, has stopped the program
         std::fflush(stdout);

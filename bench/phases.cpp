@@ -26,18 +26,8 @@
 
 namespace {
 
-struct Phase
-{
-    const char *name;
-    std::function<void()> run;
-};
-using Phases = std::vector<Phase>;
-
-// What the event loop does after a tick: the repaint and flush, and whatever else it posted.
-void repaintAndFlush()
-{
-    QCoreApplication::sendPostedEvents();
-}
+// A step's name and what it runs.
+using Phases = std::vector<std::pair<const char *, std::function<void()>>>;
 
 // Runs `phases` once per tick at pointer positions in `area`, 30 ms apart (the pointer moving as
 // in vikaro_bench, 21 and 15 pixels a tick, to and fro), the display's events handled meanwhile;
@@ -52,7 +42,7 @@ std::vector<double> timeTicks(const Phases &phases, XDriver &x, const xcb_rectan
         idle.exec();
         for (std::size_t i = 0; i < phases.size(); ++i) {
             const double start = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-            phases[i].run();
+            phases[i].second();
             means[i] += (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - start) * 1e6 / ticks;
         }
     }
@@ -93,8 +83,8 @@ public:
                     x.height());
         std::printf("  %-30s %9s %9s\n", "", "blank", "pattern");
         for (std::size_t i = 0; i < parts.size(); ++i)
-            printRow(parts[i].name, partTimes[0][i], partTimes[1][i]);
-        printRow(whole[0].name, wholeTimes[0][0], wholeTimes[1][0]);
+            printRow(parts[i].first, partTimes[0][i], partTimes[1][i]);
+        printRow(whole[0].first, wholeTimes[0][0], wholeTimes[1][0]);
         return 0;
     }
 
@@ -112,7 +102,7 @@ private:
             {"colour and position texts", [this] { w.showColorTexts(sample.pointer, monitor); }},
             {"swatches and debug line", [this] { w.showSwatches(); }},
             {"paint changes straight, flush", [this] { w.paintTickChanges(); }},
-            {"rest of the event loop's pass", repaintAndFlush},
+            {"rest of the event loop's pass", [] { QCoreApplication::sendPostedEvents(); }},
         };
     }
 
@@ -124,7 +114,7 @@ private:
         frozen = false;
         w.manageTimouts();
         frozen = true;
-        repaintAndFlush();
+        QCoreApplication::sendPostedEvents(); // what the event loop does after a tick
         CALLGRIND_TOGGLE_COLLECT;
     }
 

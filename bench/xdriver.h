@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <stdexcept>
 #include <vector>
 
 // Position `step` of a walk to and fro over 0..length-1.
@@ -31,12 +32,13 @@ class XDriver
 public:
     XDriver() : connection(xcb_connect(nullptr, nullptr))
     {
-        if (!xcb_connection_has_error(connection))
-            screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        if (xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            throw std::runtime_error("no X display (set DISPLAY to a private Xvfb server)");
+        }
+        screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     }
     ~XDriver() { xcb_disconnect(connection); }
-
-    bool connected() const { return screen != nullptr; }
     int width() const { return screen->width_in_pixels; }
     int height() const { return screen->height_in_pixels; }
 
