@@ -52,13 +52,13 @@ void readBuffer(Cast &cast, const spa_buffer *buffer)
     const spa_point at = cursor && spa_meta_cursor_is_valid(cursor) ? cursor->position : spa_point{-1, -1};
     if (at.x >= 0 && at.y >= 0 && at.x < cast.width && at.y < cast.height)
         pointer = {int(&cast - casts.data()), at.x, at.y};
-    const spa_data &data = buffer->datas[0];
-    if (!data.data || !data.chunk || data.chunk->size == 0 || cast.width <= 0 || cast.height <= 0)
+    const spa_data *data = buffer->n_datas > 0 ? &buffer->datas[0] : nullptr;
+    if (!data || !data->data || !data->chunk || data->chunk->size == 0 || cast.width <= 0 || cast.height <= 0)
         return;
-    const uint64_t stride = uint32_t(data.chunk->stride), offset = data.chunk->offset;
-    if (stride < uint64_t(cast.width) * 4 || offset + stride * uint64_t(cast.height) > data.maxsize)
+    const uint64_t stride = uint32_t(data->chunk->stride), offset = data->chunk->offset;
+    if (stride < uint64_t(cast.width) * 4 || offset + stride * uint64_t(cast.height) > data->maxsize)
         return;
-    const auto *rows = static_cast<const uint8_t *>(data.data) + offset;
+    const auto *rows = static_cast<const uint8_t *>(data->data) + offset;
     cast.picture.assign(rows, rows + stride * uint64_t(cast.height));
     cast.stride = stride;
 }
@@ -67,8 +67,7 @@ void onProcess(void *data)
 {
     auto *cast = static_cast<Cast *>(data);
     while (pw_buffer *buffer = pw_stream_dequeue_buffer(cast->stream)) {
-        if (buffer->buffer->n_datas > 0)
-            readBuffer(*cast, buffer->buffer);
+        readBuffer(*cast, buffer->buffer);
         pw_stream_queue_buffer(cast->stream, buffer);
     }
     if (pointer[0] < 0)

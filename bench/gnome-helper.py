@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""gnome-helper.py session WORK BUILD RUN | pattern: gnome-check.sh's side, as its user: one session
-(run_session), or the windows that show its pattern."""
+"""gnome-helper.py session WORK BUILD RUN | pattern: gnome-check.sh's side, as its user: one session, or the windows
+that show its pattern."""
 import functools
 import glob
 import os
@@ -22,25 +22,17 @@ from gi.repository import Atspi, Gio, GLib  # noqa: E402
 warnings.filterwarnings('ignore', category=DeprecationWarning)
 WAIT = 10.0  # seconds any one condition may take on a loaded machine
 # evdev codes (keysyms sent to the compositor do not reach XWayland windows) and the step each makes
-KEYS = {'Right': (106, 1, 0), 'Down': (108, 0, 1)}
-KEY_LEFTSHIFT, BTN_LEFT = 42, 0x110
+KEYS = {'Right': (106, 1, 0), 'Down': (108, 0, 1), 'Shift': (42, 0, 0)}
 RD, SC, SHELL = 'org.gnome.Mutter.RemoteDesktop', 'org.gnome.Mutter.ScreenCast', 'org.gnome.Shell'
 CONFIG, PROPERTIES = 'org.gnome.Mutter.DisplayConfig', 'org.freedesktop.DBus.Properties'
-
 # A row: the real pointer goes to X,Y of monitor M (device pixels; negative ones count from the right or bottom
 # edge), the magnifier must show the true pixel there; then KEY pressed in the magnifier must move the real pointer
 # one device pixel and the colour shown follow. Rows off the desktop or near the magnifier's window are left out. Odd
 # coordinates fall between logical pixels at 2x; 1701,301 and the bottom right lie past a scaled monitor's logical size.
-ROWS = [
-    ('top left', 0, 101, 101, None),
-    ('left part', 0, 301, 201, 'Right'),
-    ('past logical width', 0, 1701, 301, 'Right'),
-    ('bottom right', 0, -99, -61, 'Down'),
-    ('bottom right', 0, -201, -41, 'Right'),
-    ('2nd monitor', 1, 101, 101, None),
-    ('2nd bottom right', 1, -99, -99, None),
-    ('across the edge', 0, -1, 401, 'Right'),
-]
+ROWS = [('top left', 0, 101, 101, None), ('left part', 0, 301, 201, 'Right'),
+        ('past logical width', 0, 1701, 301, 'Right'), ('bottom right', 0, -99, -61, 'Down'),
+        ('bottom right', 0, -201, -41, 'Right'), ('2nd monitor', 1, 101, 101, None),
+        ('2nd bottom right', 1, -99, -99, None), ('across the edge', 0, -1, 401, 'Right')]
 Monitor = namedtuple('Monitor', 'connector mode x y width height device_width device_height scales')
 # What the compositor and the bus answer, checked before it is read; the other methods answer nothing.
 REPLIES = {'GetCurrentState': '(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})',
@@ -57,10 +49,9 @@ def output(*command):
 
 
 def wait_for(condition, seconds=WAIT):
-    """Polls condition() every 20 ms, D-Bus signals dispatched, until it is truthy; returns its last value."""
     end = time.monotonic() + seconds
     while not (value := condition()) and time.monotonic() < end:
-        while GLib.MainContext.default().iteration(False):
+        while GLib.MainContext.default().iteration(False):  # the bus's signals
             pass
         time.sleep(0.02)
     return value
@@ -79,10 +70,9 @@ def call(name, method, args=None, iface=None, path=None):
 
 
 def owned(name):
-    """Whether `name` is on the session bus; False while there is no bus yet."""
     try:
         return call('org.freedesktop.DBus', 'NameHasOwner', GLib.Variant('(s)', (name,)))[0]
-    except GLib.Error:
+    except GLib.Error:  # no bus yet
         return False
 
 
@@ -122,7 +112,7 @@ def run_pattern():
         if (widget.get_allocated_width(), widget.get_allocated_height(), widget.get_scale_factor()) == size:
             drawn.add(number)
             if len(drawn) == display.get_n_monitors():
-                print('ready', flush=True)
+                print('ready')
         return True
 
     for number in sorted(range(display.get_n_monitors()), key=lambda i: display.get_monitor(i).get_geometry().x):
@@ -140,20 +130,16 @@ def run_pattern():
     Gtk.main()
 
 
-def accessibles(node, depth=0):
-    if node is not None and depth <= 40:
-        yield node
-        for i in range(node.get_child_count()):
-            yield from accessibles(node.get_child_at_index(i), depth + 1)
-
-
 def consent():
     """Answers the portal's sharing dialog: every monitor, remote interaction on, Share."""
+    def accessibles(node, depth=0):  # of the desktop's applications (depth 1) only the portal's
+        if node is not None and depth <= 41 and (depth != 1 or 'portal' in (node.get_name() or '')):
+            yield node
+            for i in range(node.get_child_count()):
+                yield from accessibles(node.get_child_at_index(i), depth + 1)
+
     def controls():  # (Share button, remote interaction switch, lists) or None
-        desktop = Atspi.get_desktop(0)
-        apps = [desktop.get_child_at_index(i) for i in range(desktop.get_child_count())]
-        nodes = [(node, node.get_name() or '', node.get_role())
-                 for app in apps if 'portal' in (app.get_name() or '') for node in accessibles(app)]
+        nodes = [(node, node.get_name() or '', node.get_role()) for node in accessibles(Atspi.get_desktop(0))]
         share = [node for node, name, role in nodes if role == Atspi.Role.PUSH_BUTTON and 'Share' in name.split()]
         remote = [node for node, name, role in nodes if 'remote interaction' in name.lower()
                   and role in (Atspi.Role.CHECK_BOX, Atspi.Role.TOGGLE_BUTTON)]
@@ -182,10 +168,10 @@ class Desktop:
     """The compositor's remote desktop and screen cast of every monitor: moves the real pointer, presses keys and,
     through gnome-cast, sees the real pointer and true pixels. Points are (monitor, x, y) in device pixels."""
 
-    def __init__(self, cast_program):
+    def __init__(self):
         self.monitors = monitors()[1]
-        self.session = call(RD, 'CreateSession')[0]
-        session_id = self.remote('Get', GLib.Variant('(ss)', (RD + '.Session', 'SessionId')), PROPERTIES)[0]
+        self.remote = functools.partial(call, RD, iface=RD + '.Session', path=call(RD, 'CreateSession')[0])
+        session_id = self.remote('Get', GLib.Variant('(ss)', (RD + '.Session', 'SessionId')), iface=PROPERTIES)[0]
         options = {'remote-desktop-session-id': GLib.Variant('s', session_id)}
         cast = call(SC, 'CreateSession', GLib.Variant('(a{sv})', (options,)))[0]
         metadata = {'cursor-mode': GLib.Variant('u', 2)}
@@ -199,7 +185,7 @@ class Desktop:
         session_bus().signal_subscribe(SC, SC + '.Stream', 'PipeWireStreamAdded', None, None, 0, on_added)
         self.remote('Start')
         wait_for(lambda: len(nodes) == len(self.streams))
-        self.cast = subprocess.Popen([cast_program] + [str(nodes.get(s, 0)) for s in self.streams],
+        self.cast = subprocess.Popen(['../gnome-cast'] + [str(nodes.get(s, 0)) for s in self.streams],
                                      stdout=subprocess.PIPE, text=True)
         self.seen = (None, None)  # the real pointer, the true pixel there
         threading.Thread(target=self.listen, daemon=True).start()
@@ -208,9 +194,6 @@ class Desktop:
         for line in self.cast.stdout:
             index, x, y, colour = line.split()
             self.seen = (int(index), int(x), int(y)), None if colour == 'none' else int(colour, 16)
-
-    def remote(self, method, args=None, iface=RD + '.Session'):
-        return call(RD, method, args, iface, self.session)
 
     def move(self, point):
         """Tried again until seen: the compositor drops what comes before its virtual pointer is ready."""
@@ -223,37 +206,32 @@ class Desktop:
         for down in (True, False):
             self.remote(method, GLib.Variant('(ub)' if method == 'NotifyKeyboardKeycode' else '(ib)', (code, down)))
 
-    def to_layout(self, point):
-        m = self.monitors[point[0]]
-        return m.x + point[1] * m.width / m.device_width, m.y + point[2] * m.height / m.device_height
-
     def to_device(self, x, y):
         for index, m in enumerate(self.monitors):
             if m.x <= x < m.x + m.width and m.y <= y < m.y + m.height:
                 return index, int((x - m.x) * m.device_width / m.width), int((y - m.y) * m.device_height / m.height)
         return None
 
-    def steps(self, point, key):
-        """Where `key` must move the pointer: the next device pixel. Onto a monitor of another scale the rows do
-        not line up: the same row counts, or the one at the same logical place."""
-        index, x, y = point
-        _code, dx, dy = KEYS[key]
-        if x + dx < self.monitors[index].device_width:
-            return [(index, x + dx, y + dy)]
-        return [(index + 1, 0, y), self.to_device(self.monitors[index + 1].x, self.to_layout(point)[1])]
-
     def rows(self, avoid):
-        """The ROWS as (point, label, key) here, kept 80 pixels off the window at `avoid` (X,Y,W,H) and its frame."""
+        """The ROWS here as (point, label, key, where the key must move the pointer), kept 80 pixels off the window
+        at `avoid` (X,Y,W,H) and its frame. The key moves it to the next device pixel; onto a monitor of another scale
+        the rows do not line up: the same row counts, or the one at the same logical place."""
         ax, ay, aw, ah = avoid
         for label, index, x, y, key in ROWS:
             m = self.monitors[index] if index < len(self.monitors) else None
             if not m or abs(x) >= m.device_width or abs(y) >= m.device_height:
                 continue
-            point = (index, x % m.device_width, y % m.device_height)
-            lx, ly = self.to_layout(point)
-            onward = not key or point[1] + KEYS[key][1] < m.device_width or index + 1 < len(self.monitors)
-            if onward and not (ax - 80 <= lx < ax + aw + 80 and ay - 80 <= ly < ay + ah + 80):
-                yield point, label, key
+            x, y = x % m.device_width, y % m.device_height
+            lx, ly = m.x + x * m.width / m.device_width, m.y + y * m.height / m.device_height
+            _code, dx, dy = KEYS.get(key, (0, 0, 0))
+            if x + dx < m.device_width:
+                onward = [(index, x + dx, y + dy)]
+            elif index + 1 < len(self.monitors):
+                onward = [(index + 1, 0, y), self.to_device(self.monitors[index + 1].x, ly)]
+            else:
+                continue
+            if not (ax - 80 <= lx < ax + aw + 80 and ay - 80 <= ly < ay + ah + 80):
+                yield (index, x, y), label, key, onward
 
 
 def magnifier_log(text=None):
@@ -278,39 +256,37 @@ def settle(desk, label, wanted):
     return fine
 
 
-def check(build, cast_program):
-    """The magnifier started as a user does, its dialog answered; the ROWS against it."""
+def check(build):
     pid = start('vikaro', lambda: True, build + '/vikaro', QT_LOGGING_RULES='default.debug=true').pid
     print('gnome-check: consent: ' + consent())
     ids = wait_for(lambda: output('xdotool', 'search', '--onlyvisible', '--pid', str(pid)).split(), 30)
     if not ids:
         sys.exit('gnome-check: the magnifier showed no window')
     info = output('xwininfo', '-id', ids[0])  # on XWayland's root, without the frame
-    window = [int(re.search(key + r':\s*(-?\d+)', info).group(1))
-              for key in ('Absolute upper-left X', 'Absolute upper-left Y', 'Width', 'Height')]
+    window = [int(n) for n in re.findall(r'^\s*(?:Absolute upper-left [XY]|Width|Height):\s*(-?\d+)', info, re.M)]
     print('gnome-check: magnifier window at %d,%d,%d,%d' % tuple(window))
-    desk = Desktop(cast_program)
+    desk = Desktop()
     rows = list(desk.rows(window))
     # A click on the title bar gives the magnifier the focus (it samples only while it has it). The compositor
     # drops the first key of a new virtual keyboard; Shift alone moves nothing and the magnifier logs keys it
     # leaves alone, so it shows when keys arrive.
     desk.move(desk.to_device(window[0] + 20, window[1] - 15))
-    desk.press('NotifyPointerButton', BTN_LEFT)
+    desk.press('NotifyPointerButton', 0x110)  # BTN_LEFT
     desk.move(rows[0][0])
     for _ in range(int(WAIT)):
         keys = magnifier_log('---key = ')
-        desk.press('NotifyKeyboardKeycode', KEY_LEFTSHIFT)
+        desk.press('NotifyKeyboardKeycode', KEYS['Shift'][0])
         if wait_for(lambda: magnifier_log('---key = ') > keys, 1.0):
             break
     else:
         print('check: keys pressed do not reach the magnifier')
     results = []
-    for point, label, key in rows:
+    for point, label, key, onward in rows:
         desk.move(point)
         results.append(settle(desk, label, [point]))
         if key:
             desk.press('NotifyKeyboardKeycode', KEYS[key][0])
-            results[-1] = settle(desk, '  then ' + key, desk.steps(point, key)) and results[-1]
+            results[-1] = settle(desk, '  then ' + key, onward) and results[-1]
     print('check: %d of %d rows ok' % (sum(results), len(results)))
     desk.cast.terminate()
     said = ''.join('\n    ' + line for line in read('vikaro.log').splitlines() if line.startswith('vikaro: '))
@@ -319,18 +295,19 @@ def check(build, cast_program):
 
 
 def run_session(work, build, run):
-    """One session in WORK, the check's user's, gnome-cast beside it: settings (the layout mode; no banners such as
-    "Screen Lock disabled" over the pattern: there is no display manager), the bus, PipeWire, the shell and its
-    XWayland, the monitors' scales, the pattern, the check. The bus stands in for the system bus too: the shell asks
-    that for logind and the like, and copes with no answer. The portals start when the magnifier first calls them."""
+    """One session in WORK, gnome-cast in the folder above: settings, the bus, PipeWire, the shell and its XWayland,
+    the monitors' scales, the pattern, the check."""
     mode, layout = run.split(':')
     sizes, _, scales = zip(*(m.partition('@') for m in layout.split(',')))
     os.makedirs(work + '/run', 0o700)
     os.makedirs(work + '/home/.config/glib-2.0/settings')
     os.chdir(work)
+    # No banners such as "Screen Lock disabled" over the pattern: there is no display manager.
     with open('home/.config/glib-2.0/settings/keyfile', 'w') as keyfile:
         keyfile.write('[org/gnome/desktop/notifications]\nshow-banners=false\n[org/gnome/mutter]\n'
                       'experimental-features=%s\n' % ('[]' if mode == 'physical' else "['scale-monitor-framebuffer']"))
+    # The bus stands in for the system bus too: the shell asks that for logind and the like, and copes with no
+    # answer. The portals start when the magnifier first calls them.
     address = 'unix:path=%s/run/bus' % work
     os.environ.update(HOME=work + '/home', XDG_RUNTIME_DIR=work + '/run', GSETTINGS_BACKEND='keyfile',
                       WAYLAND_DISPLAY='wayland-0', XDG_CURRENT_DESKTOP='GNOME', XDG_SESSION_TYPE='wayland',
@@ -359,7 +336,7 @@ def run_session(work, build, run):
     overview = (SHELL, 'OverviewActive')  # the shell opens it at start, over the pattern
     call(SHELL, 'Set', GLib.Variant('(ssv)', overview + (GLib.Variant('b', False),)), PROPERTIES)
     wait_for(lambda: not call(SHELL, 'Get', GLib.Variant('(ss)', overview), PROPERTIES)[0])
-    return check(build, os.path.dirname(work) + '/gnome-cast')
+    return check(build)
 
 
 if __name__ == '__main__':
