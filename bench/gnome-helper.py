@@ -184,8 +184,10 @@ class Desktop:
                 nodes[path] = args[0]
         session_bus().signal_subscribe(SC, SC + '.Stream', 'PipeWireStreamAdded', None, None, 0, on_added)
         self.remote('Start')
-        wait_for(lambda: len(nodes) == len(self.streams))
-        self.cast = subprocess.Popen(['../gnome-cast'] + [str(nodes.get(s, 0)) for s in self.streams],
+        if not wait_for(lambda: len(nodes) == len(self.streams)):
+            missing = len(self.streams) - len(nodes)
+            sys.exit('gnome-check: %d of %d screen casts got no PipeWire node' % (missing, len(self.streams)))
+        self.cast = subprocess.Popen(['../gnome-cast'] + [str(nodes[s]) for s in self.streams],
                                      stdout=subprocess.PIPE, text=True)
         self.seen = (None, None)  # the real pointer, the true pixel there
         threading.Thread(target=self.listen, daemon=True).start()
@@ -264,9 +266,12 @@ def check(build):
         sys.exit('gnome-check: the magnifier showed no window')
     info = output('xwininfo', '-id', ids[0])  # on XWayland's root, without the frame
     window = [int(n) for n in re.findall(r'^\s*(?:Absolute upper-left [XY]|Width|Height):\s*(-?\d+)', info, re.M)]
+    if len(window) != 4:
+        sys.exit('gnome-check: xwininfo did not give the magnifier window\'s place:\n' + info)
     print('gnome-check: magnifier window at %d,%d,%d,%d' % tuple(window))
     desk = Desktop()
-    rows = list(desk.rows(window))
+    if not (rows := list(desk.rows(window))):
+        sys.exit('gnome-check: no row lies clear of the magnifier window')
     # A click on the title bar gives the magnifier the focus (it samples only while it has it). The compositor
     # drops the first key of a new virtual keyboard; Shift alone moves nothing and the magnifier logs keys it
     # leaves alone, so it shows when keys arrive.
@@ -319,7 +324,9 @@ def run_session(work, build, run):
           'gnome-shell', '--headless', '--wayland', '--wayland-display', 'wayland-0',
           *[arg for size in sizes for arg in ('--virtual-monitor', size)], seconds=60)
     os.environ['DISPLAY'] = re.search(r'Using public X11 display (:\d+)', read('shell.log')).group(1)
-    os.environ['XAUTHORITY'] = glob.glob(work + '/run/.mutter-Xwaylandauth.*')[0]
+    if not (auth := glob.glob(work + '/run/.mutter-Xwaylandauth.*')):
+        sys.exit('gnome-check: XWayland left no authority file')
+    os.environ['XAUTHORITY'] = auth[0]
     # A wedged XWayland accepts connections and never answers: every attempt is bounded.
     if not wait_for(lambda: subprocess.run(['timeout', '5', 'xdpyinfo'], capture_output=True).returncode == 0):
         sys.exit('gnome-check: XWayland does not answer')
