@@ -26,12 +26,17 @@ case $mode in
 --long)
     "$xvfb" "$bench" --long "$long" "$build/vikaro" ;;
 --count)
-    # Each desktop's ticks are a part of their own, named after the desktop.
-    "$xvfb" valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$work/count" "$phases" 100 --count \
+    # Each desktop's ticks are a part of their own, named after the desktop; a step, a function the tick calls.
+    "$xvfb" valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$work/count" "$phases" 100 \
         >/dev/null 2>&1
     for part in "$work"/count.*; do
-        instructions=$(($(sed -n 's/^summary: //p' "$part") / 100))
-        echo "$(sed -n 's/^desc: Trigger: Client Request: //p' "$part"): $instructions instructions per tick"
+        echo "$(sed -n 's/^desc: Trigger: Client Request: //p' "$part"):" \
+            "$(($(sed -n 's/^summary: //p' "$part") / 100)) instructions per tick, of which"
+        # A step's own line, the one naming its program, holds its whole cost; those of code inlined into it repeat parts.
+        callgrind_annotate --inclusive=yes --auto=no --threshold=100 "$part" | awk '
+            BEGIN { n = split("pointerAndSquare showPicture readCentreColor showColorTexts showSwatches paintTickChanges", step) }
+            / \[\// { for (i = 1; i <= n; ++i) if (index($0, "::" step[i] "(")) { gsub(",", "", $1); cost[i] = $1 } }
+            END { for (i = 1; i <= n; ++i) printf "  %-17s %7d\n", step[i], cost[i] / 100 }'
     done ;;
 --portal)
     # The tests' stand-in portal over a real PipeWire, the program started as in a Wayland session.

@@ -69,7 +69,7 @@ private slots:
 
 private:
     friend class VikaroProbe; // tests look inside
-    friend class TickPhases;  // the benchmark times a tick's steps one by one
+    friend class TickPhases;  // the benchmark runs and times the tick alone
 
     // construction and layout
     void UpdateSetup();
