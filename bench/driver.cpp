@@ -1,27 +1,147 @@
-// vikaro_bench [--long S] PROGRAM: the magnifier PROGRAM beside the floor probe, as the README's
-// "Benchmarks" tells, or with --long S its memory every 30 s for S seconds, on the X display in
-// $DISPLAY, a private Xvfb server whose desktop, pointer and focus the bench drives. PROGRAM's CPU
-// time is its process's, all threads; the floor probe's is that of its thread in the bench.
-
-#include "xdriver.h"
+// vikaro_bench [--long S | --count N] PROGRAM [ARG...]: the magnifier PROGRAM beside the floor probe,
+// as the README's "Benchmarks" tells; with --long S its memory every 30 s for S seconds; with
+// --count N, PROGRAM being the magnifier under callgrind collecting only during its ticks, N ticks
+// on each desktop, each desktop's dumped as a part named after it and its ticks. On the X
+// display in $DISPLAY, a private Xvfb server whose desktop, pointer and focus the bench drives.
+// PROGRAM's CPU time is its process's, all threads; the floor probe's is that of its thread here.
 
 #include <xcb/shm.h>
+#include <xcb/xcb.h>
 
 #include <sys/shm.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <future>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
+
+// Position `step` of a walk to and fro over 0..length-1.
+int toAndFro(long step, int length)
+{
+    if (length < 2)
+        return 0;
+    const long period = 2L * (length - 1);
+    return int(std::min(step % period, period - step % period));
+}
+
+double cpuSeconds(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// What the benchmarks do to the X display in $DISPLAY (a private Xvfb server, one screen), on a
+// connection of their own: paint the desktop, move the pointer and the focus. In root pixels.
+class XDriver
+{
+public:
+    XDriver() : connection(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            throw std::runtime_error("no X display (set DISPLAY to a private Xvfb server)");
+        }
+        screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    }
+    ~XDriver() { xcb_disconnect(connection); }
+    int width() const { return screen->width_in_pixels; }
+    int height() const { return screen->height_in_pixels; }
+
+    // Shows the server's own black root, where the colour under the pointer never changes, or
+    // a pattern whose every pixel differs from its neighbours: a new colour every frame.
+    void show(bool patterned)
+    {
+        if (patterned) {
+            const xcb_pixmap_t pixmap = paintPattern();
+            xcb_change_window_attributes(connection, screen->root, XCB_CW_BACK_PIXMAP, &pixmap);
+            xcb_free_pixmap(connection, pixmap);
+        } else {
+            xcb_change_window_attributes(connection, screen->root, XCB_CW_BACK_PIXEL, &screen->black_pixel);
+        }
+        xcb_clear_area(connection, 0, screen->root, 0, 0, 0, 0);
+        sync();
+    }
+
+    void warp(int x, int y)
+    {
+        xcb_warp_pointer(connection, XCB_NONE, screen->root, 0, 0, 0, 0, std::int16_t(x), std::int16_t(y));
+        sync();
+    }
+
+    // The window with the keyboard focus (the magnifier's, once it has taken it), where it lies.
+    xcb_window_t focusedWindow(xcb_rectangle_t &place)
+    {
+        auto *focus = xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr);
+        const xcb_window_t window = focus ? focus->focus : XCB_NONE;
+        std::free(focus);
+        auto *geometry = xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr);
+        if (geometry)
+            place = {geometry->x, geometry->y, geometry->width, geometry->height};
+        std::free(geometry);
+        return geometry ? window : XCB_NONE;
+    }
+
+    // Gives the keyboard focus to `window`, or to none at all.
+    void focus(xcb_window_t window)
+    {
+        xcb_set_input_focus(connection, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+        sync();
+    }
+
+    // The widest band of the screen left or right of a window, kept clear of the edges so that
+    // a 57 x 57 square grabbed around any point of it lies on the screen.
+    xcb_rectangle_t areaBeside(int windowX, int windowWidth) const
+    {
+        constexpr int margin = 40;
+        const int left = windowX - 2 * margin;
+        const int right = width() - (windowX + windowWidth) - 2 * margin;
+        const int x = left >= right ? margin : windowX + windowWidth + margin;
+        return {std::int16_t(x), margin, std::uint16_t(std::max({1, left, right})),
+                std::uint16_t(std::max(1, height() - 2 * margin))};
+    }
+
+    xcb_connection_t *connection;
+    xcb_screen_t *screen = nullptr;
+
+private:
+    // Put a row at a time, each request well within the core protocol's size.
+    xcb_pixmap_t paintPattern()
+    {
+        const xcb_pixmap_t pixmap = xcb_generate_id(connection);
+        xcb_create_pixmap(connection, screen->root_depth, pixmap, screen->root, width(), height());
+        const xcb_gcontext_t gc = xcb_generate_id(connection);
+        xcb_create_gc(connection, gc, pixmap, 0, nullptr);
+        std::vector<std::uint32_t> row(static_cast<std::size_t>(width()));
+        for (int y = 0; y < height(); ++y) {
+            for (int x = 0; x < width(); ++x)
+                row[std::size_t(x)] = std::uint32_t((x * 7 + y * 3) % 256 << 16 | (x * 13 + y * 29) % 256 << 8 |
+                                                    (x * 5 + y * 17 + 91) % 256);
+            xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, width(), 1, 0, std::int16_t(y), 0,
+                          screen->root_depth, std::uint32_t(row.size() * 4),
+                          reinterpret_cast<const std::uint8_t *>(row.data()));
+        }
+        xcb_free_gc(connection, gc);
+        return pixmap;
+    }
+
+    void sync() { std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)); }
+};
 
 using Clock = std::chrono::steady_clock;
 constexpr double seconds = 5; // each measure
@@ -130,7 +250,7 @@ public:
     }
 
     // Starts the program; returns the seconds until its first frame.
-    double start(const char *path)
+    double start(char *const command[])
     {
         x.show(true);
         x.warp(40, 40);
@@ -140,8 +260,8 @@ public:
         if (pid == 0) {
             dup2(err, STDERR_FILENO);
             dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
-            execl(path, path, static_cast<char *>(nullptr));
-            std::perror(path);
+            execvp(command[0], command);
+            std::perror(command[0]);
             _exit(127);
         }
         awaitFrame("the program does not sample");
@@ -151,9 +271,7 @@ public:
     // Finds the program's window and lets it warm up, the pointer moving beside the window.
     void settle()
     {
-        window = x.focusedWindow(place);
-        if (!window)
-            throw std::runtime_error("the program's window does not have the focus");
+        await([this] { return (window = x.focusedWindow(place)) != XCB_NONE; }, "the program's window takes no focus");
         beside = x.areaBeside(place.x, place.width);
         drive(1); // warm-up
         std::printf("Vikaro benchmark: Xvfb %dx%d, pointer moving beside the window\n", x.width(), x.height());
@@ -205,7 +323,26 @@ public:
         }
     }
 
+    // `ticks` of the program's ticks on a desktop, theirs alone, with every glyph they show
+    // printed before (as in a long session): the walk once, then counted the second time.
+    void countScene(bool patterned, const char *name, long ticks)
+    {
+        x.show(patterned);
+        walk(ticks);
+        callgrind("--zero");
+        const long frames0 = frames();
+        walk(ticks);
+        callgrind("--dump=" + std::string(name) + ":" + std::to_string(frames() - frames0));
+    }
+
 private:
+    void callgrind(const std::string &command)
+    {
+        const std::string line = "callgrind_control " + command + " " + std::to_string(pid) + " >/dev/null 2>&1";
+        if (std::system(line.c_str()) != 0)
+            throw std::runtime_error("callgrind_control " + command + " failed");
+    }
+
     // Lets `span` seconds pass, the pointer moving a step beside the window every 10 ms, as a
     // hand moving the mouse would; returns the program's CPU time and frames meanwhile.
     Totals drive(double span)
@@ -230,14 +367,42 @@ private:
         awaitFrame("the program does not sample again after taking the focus back");
     }
 
-    // Waits up to 3 seconds for a frame after those seen so far.
+    // Waits up to 20 seconds (a start under callgrind) for `done` to hold.
+    template <typename Condition>
+    void await(Condition done, const char *otherwise)
+    {
+        for (const Clock::time_point start = Clock::now(); !done();) {
+            if (secondsSince(start) > 20)
+                throw std::runtime_error(otherwise);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
     void awaitFrame(const char *otherwise)
     {
         const long before = frames();
-        for (const Clock::time_point start = Clock::now(); frames() == before;) {
-            if (secondsSince(start) > 3)
-                throw std::runtime_error(otherwise);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        await([&] { return frames() != before; }, otherwise);
+    }
+
+    // `ticks` frames, the pointer a step (21 and 15 pixels) further after each, from the walk's
+    // start: every run shows the program the same places. It has stopped when this returns.
+    void walk(long ticks)
+    {
+        const long frames0 = frames();
+        for (long step = 0; frames() - frames0 < ticks; ++step) {
+            x.warp(beside.x + toAndFro(step * 21, beside.width), beside.y + toAndFro(step * 15, beside.height));
+            step ? awaitFrame("the program stopped sampling") : resumeSampling();
+        }
+        x.focus(XCB_NONE);
+        awaitQuiet();
+    }
+
+    // Until a second passes without a frame.
+    void awaitQuiet()
+    {
+        for (long before = -1; frames() != before;) {
+            before = frames();
+            std::this_thread::sleep_for(std::chrono::seconds(1));
         }
     }
 
@@ -265,7 +430,7 @@ private:
 };
 
 // One start comes tens of milliseconds sooner or later than the next: the median of several.
-void printFirstFrame(const char *program)
+void printFirstFrame(char *const program[])
 {
     std::vector<double> ms;
     while (ms.size() < firstFrameStarts)
@@ -279,18 +444,24 @@ void printFirstFrame(const char *program)
 
 int main(int argc, char *argv[])
 {
-    const bool longRun = argc == 4 && std::strcmp(argv[1], "--long") == 0;
-    if (argc != 2 && !longRun) {
-        std::fprintf(stderr, "usage: vikaro_bench [--long SECONDS] PROGRAM\n");
+    const std::string mode = argc > 3 && argv[1][0] == '-' ? argv[1] : "";
+    char **program = argv + (mode.empty() ? 1 : 3);
+    if ((mode != "" && mode != "--long" && mode != "--count") || !program[0] || program[0][0] == '-') {
+        std::fprintf(stderr, "usage: vikaro_bench [--long SECONDS | --count TICKS] PROGRAM [ARG...]\n");
         return 2;
     }
     try {
         {
             Bench bench;
-            bench.start(argv[argc - 1]);
+            bench.start(program);
             bench.settle();
-            if (longRun) {
+            if (mode == "--long") {
                 bench.measureMemory(std::atoi(argv[2]));
+                return 0;
+            }
+            if (mode == "--count") {
+                bench.countScene(false, "blank", std::atol(argv[2]));
+                bench.countScene(true, "pattern", std::atol(argv[2]));
                 return 0;
             }
             std::printf("CPU per frame (all threads), frames per second, %d x %.0f s per measure:\n", rounds, seconds);
@@ -298,7 +469,7 @@ int main(int argc, char *argv[])
             bench.measureScene(true, "Patterned desktop (a new colour under the pointer every frame)");
             bench.measurePaused();
         }
-        printFirstFrame(argv[argc - 1]);
+        printFirstFrame(program);
         return 0;
     } catch (const std::exception &failure) { // the bench, gone, has stopped the program
         std::fflush(stdout);

@@ -11,7 +11,7 @@ case $mode in
 esac
 build=${1:-${VIKARO_BUILD_DIR:-$top/build}}
 [ -f "$build/CMakeCache.txt" ] || VIKARO_BUILD_DIR="$build" "$top/scripts/build.sh"
-cmake --build "$build" --parallel "$(nproc)" --target vikaro vikaro_bench vikaro_phases portal-standin >/dev/null
+cmake --build "$build" --parallel "$(nproc)" --target vikaro vikaro_bench portal-standin >/dev/null
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 # The program chooses its platform and GL integration itself, as when started by a user.
 unset QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION QT_XCB_NO_MITSHM
@@ -21,22 +21,23 @@ export VIKARO_XVFB_SCREEN="${VIKARO_BENCH_SCREEN:-1280x800}" HOME="$work" XDG_CO
     XDG_RUNTIME_DIR="$work"
 xvfb="$top/tests/xvfb-run.sh"
 bench="$build/bench/vikaro_bench"
-phases="$build/bench/vikaro_phases"
 case $mode in
 --long)
     "$xvfb" "$bench" --long "$long" "$build/vikaro" ;;
 --count)
-    # Each desktop's ticks are a part of their own, named after the desktop; a step, a function the tick calls.
-    "$xvfb" valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$work/count" "$phases" 100 \
-        >/dev/null 2>&1
+    # Each desktop's ticks are a part of their own, named after the desktop and its ticks; a step, a
+    # function the tick calls.
+    "$xvfb" "$bench" --count 500 valgrind --tool=callgrind --collect-atstart=no \
+        --toggle-collect='Vikaro::manageTimouts()' --callgrind-out-file="$work/count" "$build/vikaro" >/dev/null
     for part in "$work"/count.*; do
-        echo "$(sed -n 's/^desc: Trigger: Client Request: //p' "$part"):" \
-            "$(($(sed -n 's/^summary: //p' "$part") / 100)) instructions per tick, of which"
+        name=$(sed -n 's/^desc: Trigger: dump //p' "$part")
+        ticks=${name#*:}
+        echo "${name%:*}: $(($(sed -n 's/^summary: //p' "$part") / ticks)) instructions per tick ($ticks ticks), of which"
         # A step's own line, the one naming its program, holds its whole cost; those of code inlined into it repeat parts.
-        callgrind_annotate --inclusive=yes --auto=no --threshold=100 "$part" | awk '
+        callgrind_annotate --inclusive=yes --auto=no --threshold=100 "$part" | awk -v ticks="$ticks" '
             BEGIN { n = split("pointerAndSquare showPicture readCentreColor showColorTexts showSwatches paintTickChanges", step) }
             / \[\// { for (i = 1; i <= n; ++i) if (index($0, "::" step[i] "(")) { gsub(",", "", $1); cost[i] = $1 } }
-            END { for (i = 1; i <= n; ++i) printf "  %-17s %7d\n", step[i], cost[i] / 100 }'
+            END { for (i = 1; i <= n; ++i) printf "  %-17s %7d\n", step[i], cost[i] / ticks }'
     done ;;
 --portal)
     # The tests' stand-in portal over a real PipeWire, the program started as in a Wayland session.
@@ -53,7 +54,5 @@ case $mode in
         kill $!
         exit $status' sh "$build/tests/portal-standin" "$bench" "$build/vikaro" ;;
 *)
-    "$xvfb" "$bench" "$build/vikaro"
-    echo
-    "$xvfb" "$phases" 2>/dev/null ;;
+    "$xvfb" "$bench" "$build/vikaro" ;;
 esac
