@@ -354,7 +354,7 @@ private:
         const Clock::time_point start = Clock::now();
         for (Clock::time_point next = start; secondsSince(start) < span; ++step) {
             if (moving)
-                x.warp(beside.x + toAndFro(step * 7, beside.width), beside.y + toAndFro(step * 5, beside.height));
+                walkTo(step, 7, 5);
             next += std::chrono::milliseconds(10);
             std::this_thread::sleep_until(next);
         }
@@ -390,11 +390,17 @@ private:
     {
         const long frames0 = frames();
         for (long step = 0; frames() - frames0 < ticks; ++step) {
-            x.warp(beside.x + toAndFro(step * 21, beside.width), beside.y + toAndFro(step * 15, beside.height));
+            walkTo(step, 21, 15);
             step ? awaitFrame("the program stopped sampling") : resumeSampling();
         }
         x.focus(XCB_NONE);
         awaitQuiet();
+    }
+
+    // The pointer at `step` of a walk to and fro beside the window, `dx` and `dy` pixels a step.
+    void walkTo(long step, int dx, int dy)
+    {
+        x.warp(beside.x + toAndFro(step * dx, beside.width), beside.y + toAndFro(step * dy, beside.height));
     }
 
     // Until a second passes without a frame.
