@@ -9,17 +9,12 @@ build=$(realpath -m "${1:-${VIKARO_BUILD_DIR:-$top/build}}")
 user=vikaro-gnome
 runs=${VIKARO_GNOME_RUNS:-"physical:1280x800 physical:1280x800,1024x768 logical:2560x1600@2
     logical:2560x1600@2,1280x800@1 logical:2560x1600@1.5"}
-packages=(gnome-shell mutter xdg-desktop-portal xdg-desktop-portal-gnome pipewire pipewire-bin wireplumber dbus
-    at-spi2-core python3-gi python3-gi-cairo python3-numpy gir1.2-gtk-3.0 gir1.2-atspi-2.0 xwayland x11-utils
-    xdotool g++ pkg-config libpipewire-0.3-dev)
+# Besides the build's own packages (scripts/setup.sh).
+packages=(gnome-shell mutter xdg-desktop-portal xdg-desktop-portal-gnome pipewire-bin at-spi2-core python3-gi
+    python3-gi-cairo python3-numpy gir1.2-gtk-3.0 gir1.2-atspi-2.0 xwayland pkg-config)
 
 [ "$(id -u)" = 0 ] || { echo "gnome-check: run as root (it installs packages and uses a user of its own)"; exit 2; }
-if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
-    echo "gnome-check: installing what is missing of: ${packages[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-upgrade \
-        --no-install-recommends "${packages[@]}" >/dev/null
-fi
+"$top/scripts/setup.sh" "${packages[@]}"
 [ -x "$build/vikaro" ] || VIKARO_BUILD_DIR=$build nice -n 10 "$top/scripts/build.sh" >/dev/null
 id "$user" >/dev/null 2>&1 || useradd --system --create-home --home-dir "/var/lib/$user" \
     --shell /usr/sbin/nologin "$user"

@@ -1,11 +1,12 @@
 #!/bin/sh
-# Installs what building, running and testing the magnifier needs on Debian 12, when missing.
+# setup.sh [PACKAGE...]: installs what building, running and testing the magnifier needs on Debian 12, and the
+# Debian packages given, when missing.
 set -eu
 
 packages="g++ make cmake qtbase5-dev qttools5-dev qttools5-dev-tools libxcb1-dev libxcb-shm0-dev
 libpipewire-0.3-dev pipewire wireplumber dbus
 xvfb xserver-xephyr xauth openbox wmctrl xclip xdotool x11-utils x11-xserver-utils fonts-dejavu-core desktop-file-utils
-dpkg-dev file lintian appstream"
+dpkg-dev file lintian appstream $*"
 
 missing=""
 for package in $packages; do
@@ -26,4 +27,4 @@ fi
 echo "setup: installing$missing"
 $as_root apt-get update -qq
 # shellcheck disable=SC2086
-DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
+DEBIAN_FRONTEND=noninteractive $as_root apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends $missing
