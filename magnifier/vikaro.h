@@ -69,7 +69,6 @@ private slots:
 
 private:
     friend class VikaroProbe; // tests look inside
-    friend class TickPhases;  // the benchmark runs and times the tick alone
 
     // construction and layout
     void UpdateSetup();
