@@ -352,9 +352,9 @@ private:
         const double cpu0 = cpuSeconds(clock);
         const long frames0 = frames();
         const Clock::time_point start = Clock::now();
-        for (Clock::time_point next = start; secondsSince(start) < span; ++step) {
+        for (Clock::time_point next = start; secondsSince(start) < span; ++drivenStep) {
             if (moving)
-                walkTo(step, 7, 5);
+                walkTo(drivenStep, 7, 5);
             next += std::chrono::milliseconds(10);
             std::this_thread::sleep_until(next);
         }
@@ -431,7 +431,7 @@ private:
     long counted = 0;
     xcb_window_t window = XCB_NONE;
     xcb_rectangle_t place = {}, beside = {};
-    long step = 0;
+    long drivenStep = 0; // where the clock-driven walk has got to, carried from one measure to the next
     bool moving = true;
 };
 
